@@ -1,0 +1,57 @@
+#pragma once
+// The settings store: an INI file held whole in memory. Reads and writes touch only the memory copy;
+// Save() replaces the file atomically. Section and key order are kept, look-ups ignore letter case, the
+// first line with a key wins, unknown sections survive, and a file's byte-order mark is kept.
+// User-interface thread only.
+#include <QString>
+#include <QStringList>
+#include <QStringConverter>
+#include <utility>
+#include <vector>
+
+class QWidget;
+
+class TOptionsBase {
+public:
+    // Loads the file when it exists, else starts empty. Throws SbError when it exists but cannot be read.
+    explicit TOptionsBase(const QString& fileName);
+
+    QString ReadString(const QString& section, const QString& key, const QString& def) const;
+    qint32 ReadInteger(const QString& section, const QString& key, qint32 def) const;
+    bool ReadBool(const QString& section, const QString& key, bool def) const;
+    void WriteString(const QString& section, const QString& key, const QString& value);
+    void WriteInteger(const QString& section, const QString& key, qint32 value);
+    void WriteBool(const QString& section, const QString& key, bool value);
+    // Writes the whole memory copy, replacing the file atomically. Throws SbError on failure; the old file
+    // then stays whole.
+    void Save();
+
+    // Window geometry, in a section named after the widget's objectName (implemented in src/ui).
+    void saveForm(QWidget* form);
+    void loadForm(QWidget* form);
+    void saveWidth(QWidget* control);
+    void loadWidth(QWidget* control);
+
+    QString fileName() const { return FFileName; }
+    QStringList sections() const;
+    QStringList keys(const QString& section) const;
+
+    qint32 counter = 0;
+
+private:
+    struct Section {
+        QString name;
+        std::vector<std::pair<QString, QString>> lines;
+    };
+    Section* findSection(const QString& name);
+    const Section* findSection(const QString& name) const;
+
+    QString FFileName;
+    std::vector<Section> FSections;
+    // Encoding the file was read in; a file without a mark is UTF-8 and written back without one.
+    QStringConverter::Encoding FEncoding = QStringConverter::Utf8;
+    bool FBom = false;
+};
+
+// The one store of the program, created and freed by the main window.
+extern TOptionsBase* optionsBase;

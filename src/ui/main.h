@@ -1,0 +1,216 @@
+#pragma once
+// The main window. Its methods are split by concern over several files:
+//   main.cpp              creation and destruction sequences, options, layout rules, error report
+//   main_ui.cpp           building the controls and the action table
+//   main_language.cpp     initLanguage and the source-file scan
+//   main_tracklist.cpp    folder scanning and the track list
+//   main_playback.cpp     the player and the playback actions
+//   main_collections.cpp  collections, the Like action, the notification popup
+//   main_dialogs.cpp      options, help and about dialogs
+#include <QKeySequence>
+#include <QMainWindow>
+#include <QPointer>
+#include <QString>
+#include <exception>
+#include <functional>
+#include <memory>
+
+class QAction;
+class QFrame;
+class QLabel;
+class QListView;
+class QMenu;
+class QProgressBar;
+class QSlider;
+class QSplitter;
+class QTimer;
+class QToolButton;
+class QWidget;
+
+class IAudioEngine;
+class TBassPlayer;
+class TLanguageEngine;
+class TFormMessage;
+class TTrackListModel;
+
+enum TDialogMessType { dmtInfo, dmtWarning, dmtError };
+
+class TFormMain : public QMainWindow {
+    Q_OBJECT
+public:
+    // `engine` is for tests: when null the real audio engine is created and owned.
+    explicit TFormMain(IAudioEngine* engine = nullptr, QWidget* parent = nullptr);
+    ~TFormMain() override;
+
+    // --- fields, in the documented order ---
+    QString currentFile;
+    QString currentFolder;
+    QString folderLibrary1;
+    QString folderLibrary2;
+    QString folderLibraryBase;
+    QString FprefixLanguege;
+    bool opt_play_next_after_copy = true;
+    bool opt_auto_offset = false;
+    bool opt_random_play = false;
+    TFormMessage* messWindow = nullptr;
+    qint32 mouse_hash_1 = 0;
+    TBassPlayer* PLAYER = nullptr;
+    TLanguageEngine* LanguageEngine = nullptr;
+    qint32 secondsOffset = 10;
+
+    QString prefixLanguege() const { return FprefixLanguege; }
+
+    // --- controls (object names as in the layout) ---
+    QSplitter* Splitter1 = nullptr;
+    QFrame* pnlPlayer = nullptr;
+    QToolButton* btnFolder = nullptr;
+    QLabel* Image1 = nullptr;
+    QLabel* lblCurrFolder = nullptr;
+    QLabel* lblFolder = nullptr;
+    QWidget* gridProgress = nullptr;
+    QLabel* lblProgress = nullptr;
+    QProgressBar* ProgressBar1 = nullptr;
+    QFrame* pnlCommandButtons = nullptr;
+    QToolButton* btnLib1 = nullptr;
+    QToolButton* btnLib2 = nullptr;
+    QLabel* lbl_1_like = nullptr;
+    QLabel* lbl_1_collection = nullptr;
+    QLabel* lbl_1_count = nullptr;
+    QLabel* lbl_2_like = nullptr;
+    QLabel* lbl_2_Collection = nullptr;
+    QLabel* lbl_2_Count = nullptr;
+    QWidget* gridCurrFile = nullptr;
+    QLabel* Image4 = nullptr;
+    QLabel* lblCurrentFile = nullptr;
+    QLabel* lblTime = nullptr;
+    QSlider* TrackBar1 = nullptr;
+    QFrame* PanelPlayer = nullptr;
+    QToolButton* btnPrev = nullptr;
+    QToolButton* btnRewind = nullptr;
+    QToolButton* btnPlay = nullptr;
+    QLabel* imgPlay = nullptr;
+    QLabel* imgPause = nullptr;
+    QToolButton* btnForward = nullptr;
+    QToolButton* btnNext = nullptr;
+    QLabel* imgMusic = nullptr;
+    QLabel* imgFolder = nullptr;
+    QFrame* pnlList = nullptr;
+    QWidget* LayoutTools = nullptr;
+    QToolButton* button_options = nullptr;
+    QToolButton* button_help = nullptr;
+    QToolButton* button_about = nullptr;
+    QWidget* Layout3 = nullptr;
+    QLabel* lbl_fm_1 = nullptr;
+    QLabel* lbl_fm_2 = nullptr;
+    QListView* lbTracklist = nullptr;
+    TTrackListModel* trackModel = nullptr;
+    QMenu* PM_LIBS = nullptr;
+    QTimer* TimerLongClick = nullptr;
+
+    // Integer tags of the controls that carry one.
+    int TrackBar1Tag = 1;   // seek guard: 0 while playing, 1 otherwise
+    int PM_LIBSTag = 0;     // which Like button the popup serves
+    int TimerLongClickTag = 0;
+
+    // --- the action table ---
+    QAction* actopenFolder = nullptr;
+    QAction* actPlay = nullptr;
+    QAction* actNext = nullptr;
+    QAction* actPrev = nullptr;
+    QAction* actRewind = nullptr;
+    QAction* actForward = nullptr;
+    QAction* actStop = nullptr;
+    QAction* actPause = nullptr;
+    QAction* actPlayPause = nullptr;
+    QAction* actCommand1 = nullptr;
+    QAction* actCommand2 = nullptr;
+    QAction* actCreateNewLib = nullptr;
+    QAction* actDelFromLib = nullptr;
+    QAction* actOptions = nullptr;
+    QAction* actHelp = nullptr;
+    QAction* actAbout = nullptr;
+    QAction* actFolderEmpty = nullptr;
+    QAction* actLog = nullptr;
+    QAction* Action1 = nullptr;
+
+    // --- start-up, options and layout (main.cpp) ---
+    void initPlayer();
+    void initView();
+    void updateCaption();
+    void optionsLoad();
+    void optionsSave();
+    void initStartFolderPlay();
+    void LayoutToolsResize();
+    void pnlPlayerResize();
+    // Runs `step` as one user action: an exception ends it and is shown in a message box.
+    void runGuarded(const std::function<void()>& step);
+    static void reportError(QWidget* parent, const std::exception& e);
+
+    // --- language (main_language.cpp) ---
+    void initLanguage();
+    void Action1Execute();
+
+    // --- folder scanning and track list (main_tracklist.cpp) ---
+    void setupTrackList();
+    void ScanFolder(const QString& folder);
+    void addTrackItem(const QString& title, const QString& subtitle, const QString& description, bool isFolder);
+    void selectFirstTrack();
+    void showFolderInfo(bool found);
+    int getTrackIndexByName(const QString& file);
+    void updateProgress(int index);
+    void lbTracklistChange();
+    void lbTracklistDblClick();
+    void actopenFolderExecute();
+
+    // --- playback (main_playback.cpp) ---
+    void playTrack(const QString& path);
+    void onPlayerTimer(QObject* sender);
+    void onPlayerComplete(QObject* sender);
+    void TrackBar1Change();
+    void actPlayExecute();
+    void actPauseExecute();
+    void actPlayPauseExecute();
+    void actStopExecute();
+    void actNextExecute();
+    void actPrevExecute();
+    void actRewindExecute();
+    void actForwardExecute();
+
+    // --- collections and notices (main_collections.cpp) ---
+    void initFolders(bool reset);
+    void updateButtons();
+    void runLike(const QString& sFile, const QString& sLib);
+    bool isTrackInLibrary(const QString& sFile, const QString& sLib);
+    qint32 checkLongClick();
+    void btnLib1MouseDown(QToolButton* sender);
+    void TimerLongClickTimer();
+    void PM_LIBSPopup(QMenu* sender);
+    void onLibraryMenuClick(QAction* entry);
+    void actCommand1Execute();
+    void actCommand2Execute();
+    void actCreateNewLibExecute();
+    void actDelFromLibExecute();
+    void showInfo(const QString& title, const QString& message, TDialogMessType kind);
+
+    // --- dialogs (main_dialogs.cpp) ---
+    void actOptionsExecute();
+    void actHelpExecute();
+    void actAboutExecute();
+    void actLogExecute();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void FormCreate();
+    void FormDestroy();
+    void buildUi();
+    void buildActions();
+    QAction* makeAction(const char* name, const QString& text, const QString& hint, const QKeySequence& key);
+    void connectActions();
+
+    std::unique_ptr<IAudioEngine> ownedEngine;
+    IAudioEngine* engine = nullptr;
+    bool destroyed = false;
+};
