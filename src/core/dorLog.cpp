@@ -20,8 +20,14 @@ void addLog(const QString& text) {
         sink()(text);
 }
 
-void addLogValue(const QString& name, const QString& value) { addLog(name + QStringLiteral(": ") + value); }
+void addLogValue(const QString& name, const QString& value) {
+    addLog(name + QStringLiteral(": ") + value);
+}
 
-const QStringList& logLines() { return lines(); }
+const QStringList& logLines() {
+    return lines();
+}
 
-void setLogSink(std::function<void(const QString&)> s) { sink() = std::move(s); }
+void setLogSink(std::function<void(const QString&)> s) {
+    sink() = std::move(s);
+}

@@ -4,8 +4,8 @@
 // first line with a key wins, unknown sections survive, and a file's byte-order mark is kept.
 // User-interface thread only.
 #include <QString>
-#include <QStringList>
 #include <QStringConverter>
+#include <QStringList>
 #include <utility>
 #include <vector>
 

@@ -108,8 +108,8 @@ public:
     QTimer* TimerLongClick = nullptr;
 
     // Integer tags of the controls that carry one.
-    int TrackBar1Tag = 1;   // seek guard: 0 while playing, 1 otherwise
-    int PM_LIBSTag = 0;     // which Like button the popup serves
+    int TrackBar1Tag = 1; // seek guard: 0 while playing, 1 otherwise
+    int PM_LIBSTag = 0;   // which Like button the popup serves
     int TimerLongClickTag = 0;
 
     // --- the action table ---
@@ -153,7 +153,8 @@ public:
     // --- folder scanning and track list (main_tracklist.cpp) ---
     void setupTrackList();
     void ScanFolder(const QString& folder);
-    void addTrackItem(const QString& title, const QString& subtitle, const QString& description, bool isFolder);
+    void addTrackItem(const QString& title, const QString& subtitle, const QString& description,
+                      bool isFolder);
     void selectFirstTrack();
     void showFolderInfo(bool found);
     int getTrackIndexByName(const QString& file);
