@@ -5,8 +5,8 @@
 //   main_language.cpp     initLanguage and the source-file scan
 //   main_tracklist.cpp    folder scanning and the track list
 //   main_playback.cpp     the player and the playback actions
-//   main_collections.cpp  collections, the Like action, the notification popup
-//   main_dialogs.cpp      options, help and about dialogs
+//   main_collections.cpp  collections and the Like action
+//   main_dialogs.cpp      the notification popup, options, help and about dialogs
 #include <QKeySequence>
 #include <QMainWindow>
 #include <QPointer>
@@ -165,8 +165,8 @@ public:
 
     // --- playback (main_playback.cpp) ---
     void playTrack(const QString& path);
-    void onPlayerTimer(QObject* sender);
-    void onPlayerComplete(QObject* sender);
+    void onPlayerTimer(TBassPlayer* sender);
+    void onPlayerComplete(TBassPlayer* sender);
     void TrackBar1Change();
     void actPlayExecute();
     void actPauseExecute();
@@ -191,9 +191,9 @@ public:
     void actCommand2Execute();
     void actCreateNewLibExecute();
     void actDelFromLibExecute();
-    void showInfo(const QString& title, const QString& message, TDialogMessType kind);
 
-    // --- dialogs (main_dialogs.cpp) ---
+    // --- notices and dialogs (main_dialogs.cpp) ---
+    void showInfo(const QString& title, const QString& message, TDialogMessType kind);
     void actOptionsExecute();
     void actHelpExecute();
     void actAboutExecute();

@@ -1,0 +1,45 @@
+#pragma once
+// The language engine: the texts of the current language as key=value lines, window translation by
+// component names, runtime look-ups with defaults, the list of language files, and the scan that writes a
+// window's texts as a source language file. User-interface thread only; never shows a message.
+#include <QString>
+#include <QStringList>
+
+class QWidget;
+
+class TLanguageEngine {
+public:
+    TLanguageEngine();
+    ~TLanguageEngine();
+
+    // Empties Values and Languages.
+    void Clear();
+    // The value of `idName` (letter case ignored, first line wins), or `sDefText` when missing or empty.
+    QString getText(const QString& idName, const QString& sDefText) const;
+    // Loads a language file from `sFolder` (or Folder()); a missing file changes nothing, an unreadable one
+    // empties Language() and keeps the old entries.
+    void LoadFromFile(const QString& sFileName, const QString& sFolder);
+    // Writes Values (default name "SOURCE.LNG") into `sFolder` (or Folder()); failures are swallowed.
+    void SaveToFile(const QString& sFileName, const QString& sFolder);
+    // Replaces Values by the window's texts; with SaveSource writes "SOURCE_<window name>.SRC" into Folder().
+    void ScanForm(QWidget* sForm, bool SaveSource);
+    // Fills Languages with the file names in the folder whose extension is in `lngExt`; returns the count.
+    int ScanLanguages(const QString& sFolder, const QString& lngExt);
+    // Puts the language's texts into the window's components (never its caption).
+    void TranslateForm(QWidget* sForm);
+
+    QString Folder() const { return FFolder; }
+    void setFolder(const QString& folder) { FFolder = folder; }
+    QString Language() const { return FLanguage; }
+    void SetLanguage(const QString& language) { FLanguage = language; }
+
+    const QStringList& values() const;
+    const QStringList& languages() const { return Languages; }
+
+private:
+    struct Private;
+    Private* d;
+    QString FFolder;
+    QString FLanguage;
+    QStringList Languages;
+};
