@@ -1,6 +1,7 @@
 // Starts the real program headless and ends it with a signal, as a session manager would.
 #include "dorTools.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
