@@ -51,10 +51,12 @@ TOptionsBase::TOptionsBase(const QString& fileName) : FFileName(fileName) {
         return;
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly))
-        throw SbError(QStringLiteral("Cannot read settings file \"%1\": %2").arg(fileName, file.errorString()));
+        throw SbError(
+            QStringLiteral("Cannot read settings file \"%1\": %2").arg(fileName, file.errorString()));
     const QByteArray data = file.readAll();
     if (file.error() != QFileDevice::NoError)
-        throw SbError(QStringLiteral("Cannot read settings file \"%1\": %2").arg(fileName, file.errorString()));
+        throw SbError(
+            QStringLiteral("Cannot read settings file \"%1\": %2").arg(fileName, file.errorString()));
 
     qsizetype bomSize = 0;
     if (data.startsWith("\xEF\xBB\xBF")) {
@@ -178,7 +180,8 @@ void TOptionsBase::Save() {
     // Written beside the old file and renamed over it: a crash or a full disk leaves the old file whole.
     QSaveFile file(FFileName);
     if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size() || !file.commit())
-        throw SbError(QStringLiteral("Cannot save settings file \"%1\": %2").arg(FFileName, file.errorString()));
+        throw SbError(
+            QStringLiteral("Cannot save settings file \"%1\": %2").arg(FFileName, file.errorString()));
 }
 
 QStringList TOptionsBase::sections() const {
