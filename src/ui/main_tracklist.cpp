@@ -20,8 +20,9 @@ namespace {
 
 const QString titleBlanks = QStringLiteral("     ");
 
+// An empty folder stays empty: it names no folder, and must not turn into the file-system root.
 QString withDelim(const QString& folder) {
-    return folder.endsWith(pathDelim) ? folder : folder + pathDelim;
+    return folder.isEmpty() || folder.endsWith(pathDelim) ? folder : folder + pathDelim;
 }
 
 QPixmap entryPicture(const QLabel* label, QStyle::StandardPixmap fallback) {

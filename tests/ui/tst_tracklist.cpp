@@ -505,7 +505,7 @@ void TestTrackList::openFolderDialogScansTheChosenFilesFolder() {
         title = dialog->windowTitle();
         filters = dialog->nameFilters();
         dialog->selectFile(chosen);
-        dialog->accept();
+        static_cast<QDialog*>(dialog)->accept();
     });
     form->actopenFolder->trigger();
     QCOMPARE(title, QString("Pick a track"));
