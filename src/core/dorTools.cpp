@@ -15,8 +15,8 @@
 #include <limits>
 #include <sys/stat.h>
 #include <system_error>
-#include <utility>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
