@@ -205,7 +205,9 @@ void TTrackListEvents::checkSelection() {
 }
 
 bool TTrackListEvents::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == view->viewport() && event->type() == QEvent::MouseButtonDblClick &&
+    // The event type first: the viewport also sends events while the view is being destroyed, when the
+    // view may no longer be called.
+    if (event->type() == QEvent::MouseButtonDblClick && watched == view->viewport() &&
         static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
         // Taken here rather than from QListView's signal: that one misses empty space, and a handler that
         // refills the list would otherwise see the view treat the event as a fresh press on a new entry.
