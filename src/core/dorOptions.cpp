@@ -6,6 +6,9 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QStringConverter>
+#include <cerrno>
+#include <cstring>
+#include <unistd.h>
 #include <utility>
 
 TOptionsBase* optionsBase = nullptr;
@@ -178,10 +181,19 @@ void TOptionsBase::Save() {
     const QByteArray data = encoder.encode(text);
 
     // Written beside the old file and renamed over it: a crash or a full disk leaves the old file whole.
+    // QSaveFile::commit() ignores an error of its final flush and of fsync (Qt 6.4) and would rename a
+    // short file over the old one, so both are checked here first; the temporary file is dropped when
+    // `file` goes out of scope uncommitted.
     QSaveFile file(FFileName);
-    if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size() || !file.commit())
-        throw SbError(
-            QStringLiteral("Cannot save settings file \"%1\": %2").arg(FFileName, file.errorString()));
+    const auto fail = [&](const QString& reason) {
+        throw SbError(QStringLiteral("Cannot save settings file \"%1\": %2").arg(FFileName, reason));
+    };
+    if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size() || !file.flush())
+        fail(file.errorString());
+    if (::fsync(file.handle()) != 0)
+        fail(QString::fromLocal8Bit(std::strerror(errno)));
+    if (!file.commit())
+        fail(file.errorString());
 }
 
 QStringList TOptionsBase::sections() const {
