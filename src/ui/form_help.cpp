@@ -120,6 +120,7 @@ void TFormHelp::showTopics() {
     for (const QString& title : std::as_const(LIST_TOPIC)) {
         auto* item = new QListWidgetItem(title, lbContent);
         item->setSizeHint(QSize(0, 30));
+        item->setToolTip(title);
     }
     if (LIST_TOPIC.isEmpty())
         MemoText->clear(); // a file without topics must not leave the "not found" text standing
