@@ -1,6 +1,7 @@
 #include "dorLanguage.h"
 
 #include "dorTexts.h"
+#include "sbWidgets.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -8,6 +9,8 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QMenu>
+#include <QMovie>
+#include <QPixmap>
 #include <QSet>
 #include <QSignalBlocker>
 #include <QToolButton>
@@ -45,9 +48,17 @@ bool isBoundToAction(const QObject* o) {
     return tb && tb->defaultAction();
 }
 
-// QAction::toolTip() answers with the action's text when no tool tip was set; only a tool tip of its own
-// is a hint, so look with the text taken away for a moment.
-QString actionHint(QAction* a) {
+// A label that shows a picture is an image, not a text: setting a text would drop the picture.
+bool isTextLabel(const QLabel* l) {
+    return l->pixmap().isNull() && !l->movie();
+}
+
+// The hint of an action as it was set. The program's actions keep it in the property "hint"
+// (setActionHint); for any other action look at the tool tip, with the text taken away for a moment,
+// because QAction::toolTip() answers with the text when no tool tip was set.
+QString hintOf(QAction* a) {
+    if (a->property("hint").isValid())
+        return actionHint(a);
     const QString text = a->text();
     if (text.isEmpty())
         return a->toolTip();
@@ -143,8 +154,8 @@ void TLanguageEngine::ScanForm(QWidget* sForm, bool SaveSource) {
         if (name.isEmpty())
             continue;
         if (auto* a = qobject_cast<QAction*>(o); a && !a->isSeparator())
-            addEntry(name, a->text(), actionHint(a));
-        if (const auto* l = qobject_cast<const QLabel*>(o))
+            addEntry(name, a->text(), hintOf(a));
+        if (const auto* l = qobject_cast<const QLabel*>(o); l && isTextLabel(l))
             addEntry(name, l->text(), QString());
         if (const auto* b = qobject_cast<const QAbstractButton*>(o); b && !isBoundToAction(b))
             addEntry(name, b->text(), QString());
@@ -171,14 +182,15 @@ void TLanguageEngine::TranslateForm(QWidget* sForm) {
             if (hasText)
                 a->setText(texts.value(name));
             if (const QString hintKey = name + hintSuffix; texts.contains(hintKey))
-                a->setToolTip(texts.value(hintKey));
+                setActionHint(a, texts.value(hintKey));
             continue;
         }
         if (!hasText)
             continue;
-        if (auto* l = qobject_cast<QLabel*>(o))
-            l->setText(texts.value(name));
-        else if (auto* b = qobject_cast<QAbstractButton*>(o); b && !isBoundToAction(b))
+        if (auto* l = qobject_cast<QLabel*>(o)) {
+            if (isTextLabel(l))
+                l->setText(texts.value(name));
+        } else if (auto* b = qobject_cast<QAbstractButton*>(o); b && !isBoundToAction(b))
             b->setText(texts.value(name));
     }
 }

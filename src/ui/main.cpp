@@ -33,6 +33,7 @@ TFormMain::TFormMain(IAudioEngine* audioEngine, QWidget* parent) : QMainWindow(p
     // The design size and position; optionsLoad applies the stored geometry over it.
     resize(843, 535);
     move(0, 0);
+    Splitter1->setSizes({369, 843 - 369 - Splitter1->handleWidth()});
     FormCreate();
 }
 
