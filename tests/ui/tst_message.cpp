@@ -1,6 +1,7 @@
 // The notification popup: placement, colours, the timer that is never restarted, and that showing a
 // notice never takes the activation from the main window.
 #include "form_message.h"
+#include "main.h"
 
 #include <QAction>
 #include <QApplication>
@@ -24,6 +25,7 @@ private slots:
     void emptyTitle();
     void laterNoticeHidesAtNextTick();
     void ownerKeepsItsKeys();
+    void mainWindowReusesOnePopup();
     void keepsActivationUnderWindowManager();
 };
 
@@ -116,10 +118,11 @@ void TestMessage::laterNoticeHidesAtNextTick() {
     QElapsedTimer sinceSecond;
     sinceSecond.start();
     // The notice did not restart the timer: the next tick is still due about 4 s after creation.
-    QVERIFY(popup.Timer1->remainingTime() <= 4000 - 2900);
+    QVERIFY2(popup.Timer1->remainingTime() < 2000,
+             qPrintable(QString::number(popup.Timer1->remainingTime())));
     QTRY_VERIFY_WITH_TIMEOUT(!popup.isVisible(), 3000);
     QVERIFY2(sinceSecond.elapsed() < 2500, "hidden at the next tick, not 4 s after the second notice");
-    QVERIFY(sinceCreation.elapsed() >= 3900);
+    QVERIFY(sinceCreation.elapsed() >= 3700); // a coarse timer may tick up to 5% early
     // Hidden, not destroyed: the texts stay for the next notice.
     QCOMPARE(popup.lblTitle->text(), QStringLiteral("Second"));
 }
@@ -151,6 +154,31 @@ void TestMessage::ownerKeepsItsKeys() {
     QVERIFY(active);
     QTest::keyClick(active, Qt::Key_F8);
     QCOMPARE(f8, 1);
+}
+
+void TestMessage::mainWindowReusesOnePopup() {
+    QStringList errors;
+    TFormMain::errorReportHook = [&](const QString& text) { errors << text; };
+    {
+        TFormMain w;
+        QVERIFY(!w.messWindow);
+        w.showInfo(QStringLiteral("Copy to collection"), QStringLiteral("/music/Favorites/a.mp3"), dmtInfo);
+        TFormMessage* popup = w.messWindow;
+        QVERIFY(popup);
+        QVERIFY(popup->isVisible());
+        QCOMPARE(popup->parentWidget(), &w);
+        w.showInfo(QStringLiteral("File exists!"), QStringLiteral("File alredy exists: a.mp3"), dmtWarning);
+        QCOMPARE(w.messWindow, popup);
+        QCOMPARE(popup->lblTitle->text(), QStringLiteral("File exists!"));
+        QCOMPARE(popup->noticeColor(), TFormMessage::clrW);
+        QCOMPARE(w.findChildren<TFormMessage*>().size(), 1);
+        // A hidden popup shows again for the next notice.
+        popup->hide();
+        w.showInfo(QStringLiteral("Copy to collection"), QStringLiteral("b.mp3"), dmtInfo);
+        QVERIFY(popup->isVisible());
+    }
+    TFormMain::errorReportHook = {};
+    QVERIFY2(errors.isEmpty(), qPrintable(errors.join('\n')));
 }
 
 // --- the same under a real X server and window manager, in a child process ---
