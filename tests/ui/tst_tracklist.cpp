@@ -54,6 +54,7 @@ private slots:
     void doubleClickIsReportedOnEntriesAndEmptySpace();
     void rowsAreSeventyPixelsHigh();
 
+    void scanListsParentFoldersAndTracksInEnumerationOrder_data();
     void scanListsParentFoldersAndTracksInEnumerationOrder();
     void missingFolderKeepsTheListAndDisablesThePlayerActions();
     void rootHasNoParentEntry();
@@ -209,16 +210,30 @@ void TestTrackList::rowsAreSeventyPixelsHigh() {
 
 // --- scanning ---
 
+void TestTrackList::scanListsParentFoldersAndTracksInEnumerationOrder_data() {
+    QTest::addColumn<bool>("oddEntries");
+    QTest::addColumn<int>("folderCount");
+    QTest::addColumn<int>("trackCount");
+    QTest::newRow("Rock, Jazz, b.mp3, a.MP3, c.txt") << false << 2 << 2;
+    QTest::newRow("hidden, nested, folder named .mp3") << true << 4 << 3;
+}
+
 void TestTrackList::scanListsParentFoldersAndTracksInEnumerationOrder() {
+    QFETCH(bool, oddEntries);
+    QFETCH(int, folderCount);
+    QFETCH(int, trackCount);
     const QString music = sbtest::makeTempDir("Music") + "/";
     QDir dir(music);
-    QVERIFY(dir.mkdir("Rock") && dir.mkdir("Jazz") && dir.mkdir(".hidden"));
+    QVERIFY(dir.mkdir("Rock") && dir.mkdir("Jazz"));
     writeTrack(music + "b.mp3");
     writeTrack(music + "a.MP3");
-    writeTrack(music + ".c.mp3");
     QVERIFY(sbtest::writeFile(music + "c.txt", "text"));
-    QVERIFY(dir.mkdir("not-a-track.mp3"));                          // a folder, however it is named
-    QVERIFY(sbtest::writeFile(music + "Rock/deep.mp3", toneBytes)); // never recursive
+    if (oddEntries) {
+        QVERIFY(dir.mkdir(".hidden"));
+        writeTrack(music + ".c.mp3");
+        QVERIFY(dir.mkdir("not-a-track.mp3"));                          // a folder, however it is named
+        QVERIFY(sbtest::writeFile(music + "Rock/deep.mp3", toneBytes)); // never recursive
+    }
 
     const qsizetype logStart = logLines().size();
     scan(music.chopped(1)); // without the delimiter
@@ -230,8 +245,8 @@ void TestTrackList::scanListsParentFoldersAndTracksInEnumerationOrder() {
     for (const QString& f : enumerationOrder(music, QDir::Files))
         if (f.endsWith(".mp3", Qt::CaseInsensitive))
             tracks << f;
-    QCOMPARE(folders.size(), 4);
-    QCOMPARE(tracks.size(), 3);
+    QCOMPARE(folders.size(), folderCount);
+    QCOMPARE(tracks.size(), trackCount);
 
     TTrackListModel* m = form->trackModel;
     QCOMPARE(m->count(), 1 + folders.size() + tracks.size());
@@ -256,7 +271,7 @@ void TestTrackList::scanListsParentFoldersAndTracksInEnumerationOrder() {
 
     const QStringList log = logSince(logStart);
     QVERIFY(log.contains("ScanFolder: " + music.chopped(1)));
-    QVERIFY(log.contains("> Found: 3 files(s)"));
+    QVERIFY(log.contains(QString("> Found: %1 files(s)").arg(trackCount)));
     // The first track entry is selected, and the selection started it: the change handler stopped the
     // player once more after the scan's own stop.
     QCOMPARE(trackListSelectedRow(form->lbTracklist), 1 + folders.size());
