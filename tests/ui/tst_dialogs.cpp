@@ -17,6 +17,7 @@
 #include <QCheckBox>
 #include <QDesktopServices>
 #include <QDir>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
@@ -91,6 +92,8 @@ private slots:
     void optionsTextsFromActionAndLanguage();
     void optionsShowStoredValues();
     void optionsOkStoresAndApplies();
+    void optionsOkWithoutChange();
+    void optionsChoosingGerman();
     void optionsCancelChangesNothing_data();
     void optionsCancelChangesNothing();
     void optionsUnknownLanguage();
@@ -182,6 +185,9 @@ void TestDialogs::optionsOkStoresAndApplies() {
     writeIni(QString());
     TFormMain w;
     QVERIFY(QFile::remove(iniPath()));
+    // Bindings chosen in the collection popup.
+    w.folderLibrary1 = QStringLiteral("Car");
+    w.folderLibrary2 = QStringLiteral("Temp");
     const QString typed = sbtest::makeTempDir(QStringLiteral("typed")); // no trailing delimiter
     QVERIFY(whileModal<TFormOptions>([&] { w.actOptions->trigger(); },
                                      [&](TFormOptions* d) {
@@ -204,7 +210,52 @@ void TestDialogs::optionsOkStoresAndApplies() {
     QVERIFY(ini.contains("language=English.lng"));
     QVERIFY(w.opt_random_play);
     QVERIFY(!w.opt_play_next_after_copy);
-    QVERIFY(w.folderLibraryBase.startsWith(typed));
+    // Both buttons go back to the first two default collections, which now live in the new folder.
+    QCOMPARE(w.folderLibraryBase, typed + '/');
+    QCOMPARE(w.folderLibrary1, QStringLiteral("Favorites"));
+    QCOMPARE(w.folderLibrary2, QStringLiteral("Archive"));
+    QCOMPARE(w.lbl_1_collection->text(), QStringLiteral("Favorites"));
+    for (const char* name : {"Favorites", "Archive", "Sport", "Car", "Temp"})
+        QVERIFY2(QDir(typed).exists(QString::fromLatin1(name)), name);
+}
+
+void TestDialogs::optionsOkWithoutChange() {
+    const Setup s = writeIni(QString());
+    TFormMain w;
+    QVERIFY(QFile::remove(iniPath()));
+    w.folderLibrary2 = QStringLiteral("Sport");
+    QVERIFY(whileModal<TFormOptions>([&] { w.actOptions->trigger(); },
+                                     [](TFormOptions* d) { QTest::mouseClick(d->btnOK, Qt::LeftButton); }));
+    QVERIFY(errors.isEmpty());
+    const QByteArray ini = sbtest::readFile(iniPath());
+    for (const char* key : {"folder_lib=", "auto_play_next=1", "auto_offset=0", "random_play=0", "language="})
+        QVERIFY2(ini.contains(key), key);
+    QCOMPARE(w.folderLibraryBase, s.base + '/');
+    QCOMPARE(w.folderLibrary1, QStringLiteral("Favorites"));
+    QCOMPARE(w.folderLibrary2, QStringLiteral("Archive"));
+}
+
+void TestDialogs::optionsChoosingGerman() {
+    const Setup s = writeIni(QString());
+    TFormMain w;
+    QVERIFY(whileModal<TFormOptions>([&] { w.actOptions->trigger(); },
+                                     [](TFormOptions* d) {
+                                         const QList<QListWidgetItem*> german = d->cbLanguage->findItems(
+                                             QStringLiteral("German"), Qt::MatchExactly);
+                                         QCOMPARE(german.size(), 1);
+                                         d->cbLanguage->setCurrentItem(german.first());
+                                         QCOMPARE(d->Form_Language(), QStringLiteral("German.lng"));
+                                         d->btnOK->click();
+                                     }));
+    QVERIFY(errors.isEmpty());
+    QCOMPARE(common(QStringLiteral("language")), QStringLiteral("German.lng"));
+    QCOMPARE(w.LanguageEngine->Language(), QStringLiteral("German"));
+    QCOMPARE(w.actOptions->text(), QStringLiteral("Einstellungen"));
+    for (const char* name : {"Favoriten", "Archiv", "Sport", "Auto", "Temp"})
+        QVERIFY2(QDir(s.base).exists(QString::fromLatin1(name)), name);
+    QCOMPARE(w.folderLibrary1, QStringLiteral("Favoriten"));
+    QCOMPARE(w.folderLibrary2, QStringLiteral("Archiv"));
+    QCOMPARE(w.lbl_2_Collection->text(), QStringLiteral("Archiv"));
 }
 
 void TestDialogs::optionsCancelChangesNothing_data() {
