@@ -66,6 +66,7 @@ struct Stream {
     long rate = 0;
     int channels = 0;
     int frameBytes = 0;
+    int deviceRate = 44100;
 
     // Guarded by the engine's mutex.
     int state = AudioActivity::Stopped;
@@ -85,7 +86,10 @@ struct Stream {
     qint64 decodePos = 0;  // source bytes decoded so far
     qint64 blockStart = 0; // source position where the next block starts
     int emptyReads = 0;
+    qint64 srcFrames = 0; // source frames fed to the converter since the last seek
+    qint64 outFrames = 0; // device frames taken from it since then
 
+    qint64 expectedOutFrames() const { return srcFrames * deviceRate / rate; }
     qint64 snap(qint64 bytes) const { return bytes - bytes % frameBytes; }
 };
 
@@ -237,6 +241,7 @@ public:
         s->channels = channels;
         s->frameBytes = 2 * channels;
         s->length = static_cast<qint64>(frames) * s->frameBytes;
+        s->deviceRate = deviceRate;
 
         quint32 handle = 0;
         {
@@ -513,6 +518,19 @@ private:
         }
     }
 
+    // SDL 2's resampler keeps back the last few hundred source frames even when flushed; feed it
+    // silence until everything real has come out (the caller cuts the silence off again).
+    static void pushOutTail(Stream& s) {
+        const std::vector<qint16> silence(1024 * static_cast<size_t>(s.channels), 0);
+        for (int i = 0; i < 16; ++i) {
+            const qint64 ready = s.outFrames + SDL_AudioStreamAvailable(s.conv) / (2 * kDeviceChannels);
+            if (ready >= s.expectedOutFrames())
+                return;
+            SDL_AudioStreamPut(s.conv, silence.data(), static_cast<int>(silence.size() * sizeof(qint16)));
+        }
+        SDL_AudioStreamFlush(s.conv);
+    }
+
     // Decoder thread, without the mutex: one seek and/or one chunk of audio.
     static void decodeStep(Stream& s, bool seek, qint64 seekFrame, std::vector<unsigned char>& src,
                            Block& block, bool& eof) {
@@ -522,6 +540,8 @@ private:
             s.decodePos = (reached >= 0 ? static_cast<qint64>(reached) : seekFrame) * s.frameBytes;
             s.blockStart = s.decodePos;
             s.emptyReads = 0;
+            s.srcFrames = 0;
+            s.outFrames = 0;
             if (reached < 0)
                 eof = true;
         }
@@ -532,6 +552,7 @@ private:
             if (got > 0) {
                 SDL_AudioStreamPut(s.conv, src.data(), static_cast<int>(got));
                 s.decodePos += static_cast<qint64>(got);
+                s.srcFrames += static_cast<qint64>(got) / s.frameBytes;
                 s.emptyReads = 0;
             } else if (rc == MPG123_OK && ++s.emptyReads > kMaxEmptyReads) {
                 eof = true;
@@ -540,13 +561,21 @@ private:
                 eof = true; // MPG123_DONE, or damage the decoder cannot get past
         }
         if (eof)
-            SDL_AudioStreamFlush(s.conv);
+            pushOutTail(s);
         const int available = SDL_AudioStreamAvailable(s.conv);
         if (available > 0) {
             block.pcm.resize(static_cast<size_t>(available) / sizeof(qint16));
             const int got = SDL_AudioStreamGet(s.conv, block.pcm.data(), available);
             block.pcm.resize(got > 0 ? static_cast<size_t>(got) / sizeof(qint16) : 0);
         }
+        if (eof) {
+            // Exactly as many device frames as the source holds since the last seek, no padding.
+            const qint64 wanted = std::max<qint64>(s.expectedOutFrames() - s.outFrames, 0) * kDeviceChannels;
+            if (static_cast<qint64>(block.pcm.size()) > wanted)
+                block.pcm.resize(static_cast<size_t>(wanted));
+            SDL_AudioStreamClear(s.conv);
+        }
+        s.outFrames += static_cast<qint64>(block.pcm.size()) / kDeviceChannels;
         if (!block.pcm.empty()) {
             block.srcStart = s.blockStart;
             block.srcBytes = s.decodePos - s.blockStart;
