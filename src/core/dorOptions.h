@@ -6,7 +6,6 @@
 #include <QString>
 #include <QStringConverter>
 #include <QStringList>
-#include <utility>
 #include <vector>
 
 class QWidget;
@@ -39,10 +38,19 @@ public:
     qint32 counter = 0;
 
 private:
+    struct Line {
+        QString key;
+        QString value;
+        // A line without "=" in the file: kept and written back as it was, never found by a key.
+        bool bare = false;
+    };
     struct Section {
         QString name;
-        std::vector<std::pair<QString, QString>> lines;
+        std::vector<Line> lines;
     };
+    Section& section(const QString& name);
+    Line* findLine(const QString& section, const QString& key);
+    const Line* findLine(const QString& section, const QString& key) const;
     Section* findSection(const QString& name);
     const Section* findSection(const QString& name) const;
 

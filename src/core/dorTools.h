@@ -16,6 +16,9 @@ public:
 
 inline constexpr QChar pathDelim = QLatin1Char('/');
 
+// Removes blanks and control characters (code 32 and below) from both ends.
+QString trimBlanks(const QString& text);
+
 // Fills `list` from comma text: items lower-cased, "." put in front of non-empty ones.
 void setExtensionList(QStringList& list, const QString& extensions);
 // The XDG music folder, without a trailing delimiter; empty when there is none.

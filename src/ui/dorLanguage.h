@@ -4,6 +4,7 @@
 // window's texts as a source language file. User-interface thread only; never shows a message.
 #include <QString>
 #include <QStringList>
+#include <memory>
 
 class QWidget;
 
@@ -37,8 +38,12 @@ public:
     const QStringList& languages() const { return Languages; }
 
 private:
+    // Stores one component's texts during a scan: the text under `sName`, the hint under `sName`_hint,
+    // each trimmed and only when not empty.
+    void addEntry(const QString& sName, const QString& sText, const QString& sHint);
+
     struct Private;
-    Private* d;
+    std::unique_ptr<Private> d;
     QString FFolder;
     QString FLanguage;
     QStringList Languages;

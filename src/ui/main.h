@@ -145,6 +145,10 @@ public:
     // Runs `step` as one user action: an exception ends it and is shown in a message box.
     void runGuarded(const std::function<void()>& step);
     static void reportError(QWidget* parent, const std::exception& e);
+    // Tests replace the message box of the error report with this hook when it is set.
+    static std::function<void(const QString&)> errorReportHook;
+    // The base folder used when none is set: ~/Sonabin.
+    static QString defaultLibraryBase();
 
     // --- language (main_language.cpp) ---
     void initLanguage();
@@ -210,8 +214,11 @@ private:
     void buildActions();
     QAction* makeAction(const char* name, const QString& text, const QString& hint, const QKeySequence& key);
     void connectActions();
+    void freePlayer();     // main_playback.cpp
+    void freeMessWindow(); // main_dialogs.cpp
 
-    std::unique_ptr<IAudioEngine> ownedEngine;
+    // Owned when the window made the real engine itself (shared_ptr: IAudioEngine is incomplete here).
+    std::shared_ptr<IAudioEngine> ownedEngine;
     IAudioEngine* engine = nullptr;
     bool destroyed = false;
 };

@@ -1,0 +1,213 @@
+#include "dorOptions.h"
+
+#include "dorTools.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QStringConverter>
+#include <cerrno>
+#include <cstring>
+#include <unistd.h>
+#include <utility>
+
+TOptionsBase* optionsBase = nullptr;
+
+namespace {
+
+bool sameName(const QString& a, const QString& b) {
+    return a.compare(b, Qt::CaseInsensitive) == 0;
+}
+
+// A line break inside a name or value would split the line when the file is read again and could forge
+// sections or keys (a folder name may hold one), so it is stored as a blank.
+QString oneLine(const QString& text) {
+    QString result = text;
+    result.replace(QLatin1Char('\r'), QLatin1Char(' '));
+    result.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    return result;
+}
+
+// Lines end at CR, LF or CR LF.
+QStringList splitLines(const QString& text) {
+    QStringList lines;
+    qsizetype start = 0;
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const QChar c = text.at(i);
+        if (c != QLatin1Char('\r') && c != QLatin1Char('\n'))
+            continue;
+        lines.append(text.mid(start, i - start));
+        if (c == QLatin1Char('\r') && i + 1 < n && text.at(i + 1) == QLatin1Char('\n'))
+            ++i;
+        start = i + 1;
+    }
+    if (start < n)
+        lines.append(text.mid(start));
+    return lines;
+}
+
+} // namespace
+
+TOptionsBase::TOptionsBase(const QString& fileName) : FFileName(fileName) {
+    if (!QFileInfo::exists(fileName))
+        return;
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        throw SbError(
+            QStringLiteral("Cannot read settings file \"%1\": %2").arg(fileName, file.errorString()));
+    const QByteArray data = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        throw SbError(
+            QStringLiteral("Cannot read settings file \"%1\": %2").arg(fileName, file.errorString()));
+
+    qsizetype bomSize = 0;
+    if (data.startsWith("\xEF\xBB\xBF")) {
+        FEncoding = QStringConverter::Utf8;
+        bomSize = 3;
+    } else if (data.startsWith("\xFF\xFE")) {
+        FEncoding = QStringConverter::Utf16LE;
+        bomSize = 2;
+    } else if (data.startsWith("\xFE\xFF")) {
+        FEncoding = QStringConverter::Utf16BE;
+        bomSize = 2;
+    }
+    FBom = bomSize > 0;
+    // Invalid bytes become U+FFFD; the lines around them are kept.
+    QStringDecoder decoder(FEncoding, QStringConverter::Flag::Stateless);
+    const QString text = decoder.decode(QByteArrayView(data).sliced(bomSize));
+
+    Section* current = nullptr;
+    for (const QString& raw : splitLines(text)) {
+        const QString line = trimBlanks(raw);
+        if (line.isEmpty() || line.startsWith(QLatin1Char(';')))
+            continue;
+        if (line.size() >= 2 && line.startsWith(QLatin1Char('[')) && line.endsWith(QLatin1Char(']'))) {
+            // A section named twice continues the first one, so that every key stays reachable.
+            current = &section(trimBlanks(line.mid(1, line.size() - 2)));
+            continue;
+        }
+        if (!current)
+            continue;
+        const qsizetype eq = line.indexOf(QLatin1Char('='));
+        if (eq < 0)
+            current->lines.push_back({line, QString(), true});
+        else
+            current->lines.push_back({trimBlanks(line.left(eq)), trimBlanks(line.mid(eq + 1)), false});
+    }
+}
+
+TOptionsBase::Section* TOptionsBase::findSection(const QString& name) {
+    for (Section& s : FSections)
+        if (sameName(s.name, name))
+            return &s;
+    return nullptr;
+}
+
+const TOptionsBase::Section* TOptionsBase::findSection(const QString& name) const {
+    for (const Section& s : FSections)
+        if (sameName(s.name, name))
+            return &s;
+    return nullptr;
+}
+
+TOptionsBase::Section& TOptionsBase::section(const QString& name) {
+    if (Section* s = findSection(name))
+        return *s;
+    FSections.push_back({name, {}});
+    return FSections.back();
+}
+
+TOptionsBase::Line* TOptionsBase::findLine(const QString& sectionName, const QString& key) {
+    return const_cast<Line*>(std::as_const(*this).findLine(sectionName, key));
+}
+
+const TOptionsBase::Line* TOptionsBase::findLine(const QString& sectionName, const QString& key) const {
+    const Section* s = findSection(sectionName);
+    if (!s)
+        return nullptr;
+    for (const Line& line : s->lines)
+        if (!line.bare && sameName(line.key, key))
+            return &line;
+    return nullptr;
+}
+
+QString TOptionsBase::ReadString(const QString& sectionName, const QString& key, const QString& def) const {
+    const Line* line = findLine(sectionName, key);
+    return line ? line->value : def;
+}
+
+qint32 TOptionsBase::ReadInteger(const QString& sectionName, const QString& key, qint32 def) const {
+    const Line* line = findLine(sectionName, key);
+    if (!line)
+        return def;
+    bool ok = false;
+    const qint32 value = line->value.toInt(&ok, 10);
+    return ok ? value : def;
+}
+
+bool TOptionsBase::ReadBool(const QString& sectionName, const QString& key, bool def) const {
+    return ReadInteger(sectionName, key, def ? 1 : 0) != 0;
+}
+
+void TOptionsBase::WriteString(const QString& sectionName, const QString& key, const QString& value) {
+    if (Line* line = findLine(sectionName, key)) {
+        line->value = oneLine(value);
+        return;
+    }
+    section(oneLine(sectionName)).lines.push_back({oneLine(key), oneLine(value), false});
+}
+
+void TOptionsBase::WriteInteger(const QString& sectionName, const QString& key, qint32 value) {
+    WriteString(sectionName, key, QString::number(value));
+}
+
+void TOptionsBase::WriteBool(const QString& sectionName, const QString& key, bool value) {
+    WriteString(sectionName, key, value ? QStringLiteral("1") : QStringLiteral("0"));
+}
+
+void TOptionsBase::Save() {
+    const QString crlf = QStringLiteral("\r\n");
+    QString text;
+    if (FBom)
+        text += QChar(0xFEFF);
+    for (const Section& s : FSections) {
+        text += QLatin1Char('[') + s.name + QLatin1Char(']') + crlf;
+        for (const Line& line : s.lines)
+            text += (line.bare ? line.key : line.key + QLatin1Char('=') + line.value) + crlf;
+        text += crlf;
+    }
+    QStringEncoder encoder(FEncoding);
+    const QByteArray data = encoder.encode(text);
+
+    // Written beside the old file and renamed over it: a crash or a full disk leaves the old file whole.
+    // QSaveFile::commit() ignores an error of its final flush and of fsync (Qt 6.4) and would rename a
+    // short file over the old one, so both are checked here first; the temporary file is dropped when
+    // `file` goes out of scope uncommitted.
+    QSaveFile file(FFileName);
+    const auto fail = [&](const QString& reason) {
+        throw SbError(QStringLiteral("Cannot save settings file \"%1\": %2").arg(FFileName, reason));
+    };
+    if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size() || !file.flush())
+        fail(file.errorString());
+    if (::fsync(file.handle()) != 0)
+        fail(QString::fromLocal8Bit(std::strerror(errno)));
+    if (!file.commit())
+        fail(file.errorString());
+}
+
+QStringList TOptionsBase::sections() const {
+    QStringList names;
+    for (const Section& s : FSections)
+        names.append(s.name);
+    return names;
+}
+
+QStringList TOptionsBase::keys(const QString& sectionName) const {
+    QStringList names;
+    if (const Section* s = findSection(sectionName))
+        for (const Line& line : s->lines)
+            if (!line.bare)
+                names.append(line.key);
+    return names;
+}

@@ -1,0 +1,196 @@
+#include "dorLanguage.h"
+
+#include "dorTexts.h"
+#include "sbWidgets.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QDir>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMenu>
+#include <QMovie>
+#include <QPixmap>
+#include <QSet>
+#include <QSignalBlocker>
+#include <QToolButton>
+#include <QWidget>
+
+struct TLanguageEngine::Private {
+    TTexts texts;
+};
+
+namespace {
+
+const QString hintSuffix = QStringLiteral("_hint");
+
+QString joinPath(const QString& folder, const QString& name) {
+    if (folder.isEmpty())
+        return name;
+    return folder.endsWith(QLatin1Char('/')) ? folder + name : folder + QLatin1Char('/') + name;
+}
+
+// Removes blanks and control characters at both ends.
+QString trimText(const QString& s) {
+    auto blank = [](QChar c) { return c.unicode() <= 32 || c.isSpace(); };
+    qsizetype b = 0;
+    qsizetype e = s.size();
+    while (b < e && blank(s.at(b)))
+        ++b;
+    while (e > b && blank(s.at(e - 1)))
+        --e;
+    return s.mid(b, e - b);
+}
+
+// A button that shows an action takes its texts from the action, so it has none of its own.
+bool isBoundToAction(const QObject* o) {
+    const auto* tb = qobject_cast<const QToolButton*>(o);
+    return tb && tb->defaultAction();
+}
+
+// A label that shows a picture is an image, not a text: setting a text would drop the picture.
+bool isTextLabel(const QLabel* l) {
+    return l->pixmap().isNull() && !l->movie();
+}
+
+// The hint of an action as it was set. The program's actions keep it in the property "hint"
+// (setActionHint); for any other action look at the tool tip, with the text taken away for a moment,
+// because QAction::toolTip() answers with the text when no tool tip was set.
+QString hintOf(QAction* a) {
+    if (a->property("hint").isValid())
+        return actionHint(a);
+    const QString text = a->text();
+    if (text.isEmpty())
+        return a->toolTip();
+    const QSignalBlocker block(a);
+    a->setText(QString());
+    const QString hint = a->toolTip();
+    a->setText(text);
+    return hint;
+}
+
+// Every component the window owns, in creation order: its children depth-first, then actions added to it
+// that are not its children. Another window among the children (an open dialog, the notification popup)
+// is not part of this one and is skipped with all it holds; a menu is a window to Qt but its entries
+// belong here.
+QList<QObject*> formComponents(QWidget* form) {
+    QList<QObject*> out;
+    QSet<QObject*> seen;
+    auto walk = [&](auto& self, QObject* parent) -> void {
+        for (QObject* child : parent->children()) {
+            const auto* w = qobject_cast<const QWidget*>(child);
+            if (w && w->isWindow() && !qobject_cast<const QMenu*>(w))
+                continue;
+            if (seen.contains(child))
+                continue;
+            seen.insert(child);
+            out.append(child);
+            self(self, child);
+        }
+    };
+    walk(walk, form);
+    for (QAction* a : form->actions()) {
+        if (!seen.contains(a)) {
+            seen.insert(a);
+            out.append(a);
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+TLanguageEngine::TLanguageEngine() : d(std::make_unique<Private>()) {}
+
+TLanguageEngine::~TLanguageEngine() = default;
+
+void TLanguageEngine::Clear() {
+    d->texts.clear();
+    Languages.clear();
+}
+
+QString TLanguageEngine::getText(const QString& idName, const QString& sDefText) const {
+    return d->texts.getText(idName, sDefText);
+}
+
+const QStringList& TLanguageEngine::values() const {
+    return d->texts.lines();
+}
+
+void TLanguageEngine::LoadFromFile(const QString& sFileName, const QString& sFolder) {
+    const QString path = joinPath(sFolder.isEmpty() ? FFolder : sFolder, sFileName);
+    if (!QFileInfo::exists(path))
+        return;
+    if (d->texts.loadFromFile(path))
+        FLanguage = QFileInfo(path).completeBaseName();
+    else
+        FLanguage.clear();
+}
+
+void TLanguageEngine::SaveToFile(const QString& sFileName, const QString& sFolder) {
+    const QString name = sFileName.isEmpty() ? QStringLiteral("SOURCE.LNG") : sFileName;
+    const QString folder = sFolder.isEmpty() ? FFolder : sFolder;
+    // Failures are swallowed: a source file that cannot be written is simply not there.
+    if (!folder.isEmpty() && !QDir().mkpath(folder))
+        return;
+    d->texts.saveToFile(joinPath(folder, name));
+}
+
+void TLanguageEngine::addEntry(const QString& sName, const QString& sText, const QString& sHint) {
+    const QString text = trimText(sText);
+    const QString hint = trimText(sHint);
+    if (!text.isEmpty())
+        d->texts.setText(sName, text);
+    if (!hint.isEmpty())
+        d->texts.setText(sName + hintSuffix, hint);
+}
+
+void TLanguageEngine::ScanForm(QWidget* sForm, bool SaveSource) {
+    Clear();
+    if (!sForm)
+        return;
+    for (QObject* o : formComponents(sForm)) {
+        const QString name = o->objectName();
+        if (name.isEmpty())
+            continue;
+        if (auto* a = qobject_cast<QAction*>(o); a && !a->isSeparator())
+            addEntry(name, a->text(), hintOf(a));
+        if (const auto* l = qobject_cast<const QLabel*>(o); l && isTextLabel(l))
+            addEntry(name, l->text(), QString());
+        if (const auto* b = qobject_cast<const QAbstractButton*>(o); b && !isBoundToAction(b))
+            addEntry(name, b->text(), QString());
+    }
+    if (SaveSource)
+        SaveToFile(QStringLiteral("SOURCE_") + sForm->objectName() + QStringLiteral(".SRC"), QString());
+}
+
+int TLanguageEngine::ScanLanguages(const QString& sFolder, const QString& lngExt) {
+    Languages = listFilesByExtension(sFolder.isEmpty() ? FFolder : sFolder, lngExt);
+    return int(Languages.size());
+}
+
+void TLanguageEngine::TranslateForm(QWidget* sForm) {
+    if (!sForm)
+        return;
+    const TTexts& texts = d->texts;
+    for (QObject* o : formComponents(sForm)) {
+        const QString name = o->objectName();
+        if (name.isEmpty())
+            continue;
+        const bool hasText = texts.contains(name);
+        if (auto* a = qobject_cast<QAction*>(o)) {
+            if (hasText)
+                a->setText(texts.value(name));
+            if (const QString hintKey = name + hintSuffix; texts.contains(hintKey))
+                setActionHint(a, texts.value(hintKey));
+            continue;
+        }
+        if (!hasText)
+            continue;
+        if (auto* l = qobject_cast<QLabel*>(o)) {
+            if (isTextLabel(l))
+                l->setText(texts.value(name));
+        } else if (auto* b = qobject_cast<QAbstractButton*>(o); b && !isBoundToAction(b))
+            b->setText(texts.value(name));
+    }
+}

@@ -1,0 +1,53 @@
+#include "form_log.h"
+
+#include "dorLog.h"
+
+#include <QFont>
+#include <QPlainTextEdit>
+#include <QVBoxLayout>
+
+namespace {
+TFormLog* g_logWindow = nullptr;
+}
+
+TFormLog::TFormLog() : QWidget(nullptr, Qt::Window) {
+    setObjectName(QStringLiteral("FormLog"));
+    setWindowTitle(QStringLiteral("Log"));
+    resize(640, 480);
+    MemoLog = new QPlainTextEdit(this);
+    MemoLog->setObjectName(QStringLiteral("MemoLog"));
+    QFont mono(QStringLiteral("Courier New"));
+    mono.setStyleHint(QFont::Monospace);
+    mono.setPointSize(12);
+    MemoLog->setFont(mono);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(MemoLog);
+    // Lines written before the window existed (the log starts before QApplication).
+    MemoLog->setPlainText(logLines().join(QLatin1Char('\n')));
+    setLogSink([this](const QString& line) { MemoLog->appendPlainText(line); });
+}
+
+TFormLog::~TFormLog() {
+    setLogSink({});
+}
+
+void createLogWindow() {
+    if (!g_logWindow)
+        g_logWindow = new TFormLog();
+}
+
+void freeLogWindow() {
+    delete g_logWindow;
+    g_logWindow = nullptr;
+}
+
+TFormLog* logWindow() {
+    return g_logWindow;
+}
+
+void showLogWindow() {
+    createLogWindow();
+    g_logWindow->show();
+    g_logWindow->raise();
+}

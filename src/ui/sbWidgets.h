@@ -1,0 +1,20 @@
+#pragma once
+// Small widget helpers shared by the windows.
+#include <QString>
+
+class QAction;
+class QWidget;
+
+// Gives `w` the named style `name` from the style sheet (selector [styleLookup="name"]) and re-polishes it.
+void setStyleLookup(QWidget* w, const QString& name);
+QString styleLookup(const QWidget* w);
+
+// An action's hint is its tool tip. QAction::toolTip() falls back to the text when no tip was set, so the
+// hint as set is also kept in the property "hint"; these two keep both in step.
+void setActionHint(QAction* action, const QString& hint);
+QString actionHint(const QAction* action);
+
+// The program's style sheet (resource :/style.qss).
+QString sonabinStyleSheet();
+// Registers the resources of the static ui library; safe to call more than once.
+void initSonabinResources();

@@ -1,0 +1,235 @@
+// The copy used by the Like action: complete or nothing, never over an existing file.
+#include "dorCopy.h"
+#include "dorTools.h"
+#include "sbtest.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTest>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+QByteArray pattern(qsizetype size) {
+    QByteArray bytes(size, Qt::Uninitialized);
+    for (qsizetype i = 0; i < size; ++i)
+        bytes[i] = static_cast<char>((i * 131 + i / 977) & 0xff);
+    return bytes;
+}
+
+QStringList entries(const QString& folder) {
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                                  QDir::Name);
+}
+
+// A small tmpfs of its own, so that "disk full" and "read-only" are real. Needs root.
+class TmpfsMount {
+public:
+    TmpfsMount(const QString& where, const char* options, unsigned long flags = 0) : path(where) {
+        QDir().mkpath(where);
+        mounted = ::mount("tmpfs", QFile::encodeName(where).constData(), "tmpfs", flags, options) == 0;
+    }
+    ~TmpfsMount() {
+        if (mounted)
+            ::umount2(QFile::encodeName(path).constData(), MNT_DETACH);
+    }
+    QString path;
+    bool mounted = false;
+};
+
+} // namespace
+
+class TestCopy : public QObject {
+    Q_OBJECT
+private slots:
+    void cleanup() {
+        setCopyFallbackLevelForTests(0);
+        setCopyBeforeCommitHookForTests({});
+    }
+
+    void copiesWholeFileAndKeepsSource_data() {
+        QTest::addColumn<int>("level");
+        QTest::addColumn<qsizetype>("size");
+        const qsizetype sizes[] = {0, 1, 3 * 1024 * 1024 + 17};
+        for (int level = 0; level <= 3; ++level)
+            for (qsizetype size : sizes)
+                QTest::addRow("level %d, %lld bytes", level, static_cast<long long>(size)) << level << size;
+    }
+    void copiesWholeFileAndKeepsSource() {
+        QFETCH(int, level);
+        QFETCH(qsizetype, size);
+        setCopyFallbackLevelForTests(level);
+        const QString from = sbtest::makeTempDir(QStringLiteral("from"));
+        const QString to = sbtest::makeTempDir(QStringLiteral("to"));
+        const QString source = from + QStringLiteral("/Track ü 01.mp3");
+        const QByteArray bytes = pattern(size);
+        QVERIFY(sbtest::writeFile(source, bytes));
+        QVERIFY(::chmod(QFile::encodeName(source).constData(), 0640) == 0);
+        const QDateTime stamp = QDateTime::fromSecsSinceEpoch(1'500'000'000);
+        {
+            QFile f(source);
+            QVERIFY(f.open(QIODevice::ReadWrite));
+            QVERIFY(f.setFileTime(stamp, QFileDevice::FileModificationTime));
+        }
+        const QString target = to + QStringLiteral("/Track ü 01.mp3");
+
+        QCOMPARE(copyFileNoReplace(source, target), TCopyResult::Copied);
+
+        QCOMPARE(sbtest::readFile(target), bytes);
+        QCOMPARE(sbtest::readFile(source), bytes);
+        QCOMPARE(entries(to), QStringList{QStringLiteral("Track ü 01.mp3")});
+        QCOMPARE(entries(from), QStringList{QStringLiteral("Track ü 01.mp3")});
+        QCOMPARE(QFileInfo(target).lastModified(), stamp);
+        struct stat st {};
+        QVERIFY(::stat(QFile::encodeName(target).constData(), &st) == 0);
+        QCOMPARE(st.st_mode & 0777, 0640u & ~0022u & 0777);
+    }
+
+    // Whether the name is taken before the copy starts or while it runs, the file there stays as it was.
+    void neverReplacesExistingFile_data() {
+        QTest::addColumn<int>("level");
+        QTest::addColumn<bool>("appearsDuringCopy");
+        for (int level = 0; level <= 3; ++level) {
+            QTest::addRow("level %d, there before", level) << level << false;
+            QTest::addRow("level %d, appears during the copy", level) << level << true;
+        }
+    }
+    void neverReplacesExistingFile() {
+        QFETCH(int, level);
+        QFETCH(bool, appearsDuringCopy);
+        setCopyFallbackLevelForTests(level);
+        const QString from = sbtest::makeTempDir(QStringLiteral("from"));
+        const QString to = sbtest::makeTempDir(QStringLiteral("to"));
+        const QString source = from + QStringLiteral("/a.mp3");
+        const QString target = to + QStringLiteral("/a.mp3");
+        QVERIFY(sbtest::writeFile(source, pattern(5000)));
+        const QByteArray theirs("someone else's file");
+        if (appearsDuringCopy)
+            setCopyBeforeCommitHookForTests([&] { sbtest::writeFile(target, theirs); });
+        else
+            QVERIFY(sbtest::writeFile(target, theirs));
+
+        QCOMPARE(copyFileNoReplace(source, target), TCopyResult::TargetExists);
+
+        QCOMPARE(sbtest::readFile(target), theirs);
+        QCOMPARE(entries(to), QStringList{QStringLiteral("a.mp3")});
+    }
+
+    void sameFileIsAlreadyThere() {
+        const QString dir = sbtest::makeTempDir(QStringLiteral("same"));
+        const QString file = dir + QStringLiteral("/a.mp3");
+        QVERIFY(sbtest::writeFile(file, pattern(100)));
+        QCOMPARE(copyFileNoReplace(file, file), TCopyResult::TargetExists);
+        QCOMPARE(sbtest::readFile(file), pattern(100));
+    }
+
+    void failuresLeaveNothingAndSayWhy_data() {
+        QTest::addColumn<QString>("sourceName"); // relative to the source folder; "" is the folder itself
+        QTest::addColumn<QString>("targetName"); // relative to the target folder
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("source gone") << "gone.mp3"
+                                     << "gone.mp3"
+                                     << "does not exist";
+        QTest::newRow("source is a folder") << ""
+                                            << "x.mp3"
+                                            << "it is not a file";
+        QTest::newRow("target folder missing") << "a.mp3"
+                                               << "missing/a.mp3"
+                                               << "does not exist";
+        QTest::newRow("target names a folder") << "a.mp3"
+                                               << "sub/"
+                                               << "is not a file name";
+        QTest::newRow("target empty") << "a.mp3" << QString() << "is not a file name";
+    }
+    void failuresLeaveNothingAndSayWhy() {
+        QFETCH(QString, sourceName);
+        QFETCH(QString, targetName);
+        QFETCH(QString, expected);
+        const QString from = sbtest::makeTempDir(QStringLiteral("from"));
+        const QString to = sbtest::makeTempDir(QStringLiteral("to"));
+        QVERIFY(sbtest::writeFile(from + QStringLiteral("/a.mp3"), pattern(1000)));
+        QVERIFY(QDir(to).mkdir(QStringLiteral("sub")));
+        const QString source = sourceName.isEmpty() ? from : from + QLatin1Char('/') + sourceName;
+        const QString target = targetName.isNull() ? QString() : to + QLatin1Char('/') + targetName;
+        try {
+            copyFileNoReplace(source, target);
+            QFAIL("no error");
+        } catch (const SbError& e) {
+            QVERIFY2(e.text().contains(expected), qPrintable(e.text()));
+        }
+        QCOMPARE(entries(to), QStringList{QStringLiteral("sub")});
+        QCOMPARE(entries(from), QStringList{QStringLiteral("a.mp3")});
+    }
+
+    void permissionDenied() {
+        if (::geteuid() == 0)
+            QSKIP("root may write anywhere");
+        const QString from = sbtest::makeTempDir(QStringLiteral("from"));
+        const QString to = sbtest::makeTempDir(QStringLiteral("locked"));
+        QVERIFY(sbtest::writeFile(from + QStringLiteral("/a.mp3"), pattern(1000)));
+        QVERIFY(::chmod(QFile::encodeName(to).constData(), 0555) == 0);
+        try {
+            copyFileNoReplace(from + QStringLiteral("/a.mp3"), to + QStringLiteral("/a.mp3"));
+            QFAIL("no error");
+        } catch (const SbError& e) {
+            QVERIFY2(e.text().contains(QStringLiteral("Permission denied")), qPrintable(e.text()));
+        }
+        ::chmod(QFile::encodeName(to).constData(), 0755);
+        QVERIFY(entries(to).isEmpty());
+    }
+
+    void fullDiskLeavesNoPartialFile_data() {
+        QTest::addColumn<int>("level");
+        QTest::newRow("kernel copy") << 0;
+        QTest::newRow("read and write") << 1;
+    }
+    void fullDiskLeavesNoPartialFile() {
+        QFETCH(int, level);
+        if (::geteuid() != 0)
+            QSKIP("mounting a small tmpfs needs root");
+        setCopyFallbackLevelForTests(level);
+        const QString from = sbtest::makeTempDir(QStringLiteral("from"));
+        TmpfsMount disk(sbtest::makeTempDir(QStringLiteral("small")), "size=256k");
+        if (!disk.mounted)
+            QSKIP("this system does not allow mounting a tmpfs");
+        const QString source = from + QStringLiteral("/big.mp3");
+        QVERIFY(sbtest::writeFile(source, pattern(1024 * 1024)));
+        QVERIFY(sbtest::writeFile(disk.path + QStringLiteral("/small.mp3"), pattern(1000)));
+        try {
+            copyFileNoReplace(source, disk.path + QStringLiteral("/big.mp3"));
+            QFAIL("no error");
+        } catch (const SbError& e) {
+            QVERIFY2(e.text().contains(QStringLiteral("No space left on device")), qPrintable(e.text()));
+            QVERIFY2(e.text().contains(source), qPrintable(e.text()));
+        }
+        QCOMPARE(entries(disk.path), QStringList{QStringLiteral("small.mp3")});
+        QCOMPARE(sbtest::readFile(source).size(), 1024 * 1024);
+        // The space is free again: a file that fits still goes in.
+        const QString fits = from + QStringLiteral("/fits.mp3");
+        QVERIFY(sbtest::writeFile(fits, pattern(100 * 1024)));
+        QCOMPARE(copyFileNoReplace(fits, disk.path + QStringLiteral("/fits.mp3")), TCopyResult::Copied);
+    }
+
+    void readOnlyFileSystem() {
+        if (::geteuid() != 0)
+            QSKIP("mounting a tmpfs needs root");
+        const QString from = sbtest::makeTempDir(QStringLiteral("from"));
+        TmpfsMount disk(sbtest::makeTempDir(QStringLiteral("ro")), "size=64k", MS_RDONLY);
+        if (!disk.mounted)
+            QSKIP("this system does not allow mounting a tmpfs");
+        QVERIFY(sbtest::writeFile(from + QStringLiteral("/a.mp3"), pattern(1000)));
+        try {
+            copyFileNoReplace(from + QStringLiteral("/a.mp3"), disk.path + QStringLiteral("/a.mp3"));
+            QFAIL("no error");
+        } catch (const SbError& e) {
+            QVERIFY2(e.text().contains(QStringLiteral("Read-only file system")), qPrintable(e.text()));
+        }
+        QVERIFY(entries(disk.path).isEmpty());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCopy)
+#include "tst_copy.moc"

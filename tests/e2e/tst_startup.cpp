@@ -1,0 +1,90 @@
+// Starts the real program headless and ends it with a signal, as a session manager would.
+#include "dorTools.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTest>
+#include <csignal>
+
+class TestStartup : public QObject {
+    Q_OBJECT
+
+    static QString iniPath() {
+        return getAppDataFolder(QStringLiteral("Sonabin Free"), false) + "sonabin.ini";
+    }
+
+    // Runs the program until its log shows `until`, then sends `sig`; returns what it printed.
+    static QString runUntil(const QString& until, int sig, int* exitCode) {
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QT_LOGGING_RULES", "sonabin.log.debug=true");
+        p.setProcessEnvironment(env);
+        p.setProcessChannelMode(QProcess::SeparateChannels);
+        p.start(QStringLiteral(SONABIN_BIN_DIR "/sonabin"), {});
+        if (!p.waitForStarted(10000))
+            return {};
+        QString err;
+        QElapsedTimer t;
+        t.start();
+        while (!err.contains(until) && t.elapsed() < 20000) {
+            p.waitForReadyRead(100);
+            err += QString::fromLocal8Bit(p.readAllStandardError());
+        }
+        ::kill(static_cast<pid_t>(p.processId()), sig);
+        p.waitForFinished(20000);
+        err += QString::fromLocal8Bit(p.readAllStandardError());
+        *exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+        return err;
+    }
+
+private slots:
+    void signalEndsNormallyAndSaves_data() {
+        QTest::addColumn<int>("sig");
+        QTest::newRow("SIGTERM") << int(SIGTERM);
+        QTest::newRow("SIGINT") << int(SIGINT);
+        QTest::newRow("SIGHUP") << int(SIGHUP);
+    }
+    void signalEndsNormallyAndSaves() {
+        QFETCH(int, sig);
+        QFile::remove(iniPath());
+        int rc = -2;
+        const QString log = runUntil("initStartFolderPlay", sig, &rc);
+        QCOMPARE(rc, 0);
+        QFile f(iniPath());
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QString ini = QString::fromUtf8(f.readAll());
+        QVERIFY2(ini.startsWith("[common]\r\ncounter=1\r\nfolder_curr="), qPrintable(ini));
+        QVERIFY2(ini.contains("\r\n[FormMain]\r\nleft=") && ini.contains("\r\n[pnlPlayer]\r\nwidth="),
+                 qPrintable(ini));
+        QVERIFY2(log.contains("\noptionsSave: currentFolder: "), qPrintable(log));
+    }
+
+    // The log printed on stderr is the log window's lines, bare and in the start-up order.
+    void startupLogOnStderr() {
+        int rc = -2;
+        const QString log = runUntil("initStartFolderPlay", SIGTERM, &rc);
+        const QStringList lines = log.split('\n');
+        const QStringList expected = {"FormCreate: TFormMain",
+                                      "Options file: " + iniPath(),
+                                      "initView",
+                                      "optionsLoad",
+                                      "> load: Form, Width, AutoNext: True, AutoOffset: False, Random: False",
+                                      "> folderLibraryBase: ",
+                                      "> currentFolder: ",
+                                      "initLanguage: ",
+                                      "initStartFolderPlay: "};
+        qsizetype at = 0;
+        for (const QString& prefix : expected) {
+            while (at < lines.size() && !lines[at].startsWith(prefix))
+                ++at;
+            QVERIFY2(at < lines.size(), qPrintable(prefix + " missing or out of order in:\n" + log));
+            ++at;
+        }
+        QVERIFY(lines.contains("initLanguage: "));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestStartup)
+#include "tst_startup.moc"

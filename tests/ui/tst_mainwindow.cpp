@@ -1,0 +1,336 @@
+// The main window's spine: controls, action table, layout rules, start-up and shutdown of the settings.
+#include "dorLog.h"
+#include "dorOptions.h"
+#include "dorTools.h"
+#include "main.h"
+#include "sbWidgets.h"
+
+#include <QAction>
+#include <QFile>
+#include <QFrame>
+#include <QLabel>
+#include <QSplitter>
+#include <QTest>
+#include <QToolButton>
+#include <memory>
+
+class TestMainWindow : public QObject {
+    Q_OBJECT
+
+    static QString iniPath() {
+        return getAppDataFolder(QStringLiteral("Sonabin Free"), false) + "tst_mainwindow.ini";
+    }
+
+    static QString readIni() { return QString::fromUtf8(sbtestRead(iniPath())); }
+    static QByteArray sbtestRead(const QString& path) {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+
+private slots:
+    void init() { QFile::remove(iniPath()); }
+
+    void actionTable_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("hint");
+        QTest::addColumn<QString>("key");
+        QTest::newRow("open") << "actopenFolder"
+                              << ""
+                              << "Open Folder"
+                              << "Ctrl+O";
+        QTest::newRow("play") << "actPlay"
+                              << ""
+                              << "Play"
+                              << "Return";
+        QTest::newRow("next") << "actNext"
+                              << ""
+                              << "Next track"
+                              << "F8";
+        QTest::newRow("prev") << "actPrev"
+                              << ""
+                              << "Previous track"
+                              << "F5";
+        QTest::newRow("rewind") << "actRewind"
+                                << ""
+                                << "Rewind"
+                                << "F6";
+        QTest::newRow("forward") << "actForward"
+                                 << ""
+                                 << "Forward"
+                                 << "F7";
+        QTest::newRow("stop") << "actStop"
+                              << ""
+                              << "Stop"
+                              << "";
+        QTest::newRow("pause") << "actPause"
+                               << "Stop"
+                               << "Pause"
+                               << "";
+        QTest::newRow("playpause") << "actPlayPause"
+                                   << ""
+                                   << "Play / Pause"
+                                   << "Esc";
+        QTest::newRow("like1") << "actCommand1"
+                               << ""
+                               << "I Like!"
+                               << "F1";
+        QTest::newRow("like2") << "actCommand2"
+                               << ""
+                               << "I Like!"
+                               << "F2";
+        QTest::newRow("newlib") << "actCreateNewLib"
+                                << "Create new folder"
+                                << "Create new folder for collection"
+                                << "";
+        QTest::newRow("dellib") << "actDelFromLib"
+                                << "Delete from collection"
+                                << "Delete track from collection"
+                                << "";
+        QTest::newRow("options") << "actOptions"
+                                 << "Options"
+                                 << "Show program options"
+                                 << "F12";
+        QTest::newRow("help") << "actHelp"
+                              << "Help"
+                              << "Show Help"
+                              << "";
+        QTest::newRow("about") << "actAbout"
+                               << "About"
+                               << "About program"
+                               << "";
+        QTest::newRow("empty") << "actFolderEmpty"
+                               << "Folder empty"
+                               << "Folder is empty"
+                               << "";
+        QTest::newRow("log") << "actLog"
+                             << "Show Log"
+                             << "Show log window"
+                             << "Ctrl+F12";
+        QTest::newRow("scan") << "Action1"
+                              << "Scan text res"
+                              << ""
+                              << "Ctrl+F11";
+    }
+    void actionTable() {
+        QFETCH(QString, name);
+        QFETCH(QString, text);
+        QFETCH(QString, hint);
+        QFETCH(QString, key);
+        TFormMain w;
+        auto* a = w.findChild<QAction*>(name);
+        QVERIFY(a);
+        QCOMPARE(a->text(), text);
+        QCOMPARE(actionHint(a), hint);
+        QCOMPARE(a->shortcut().toString(), key);
+        QCOMPARE(a->shortcutContext(), Qt::WindowShortcut);
+    }
+
+    void buttonsRunTheirActions_data() {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("action");
+        QTest::newRow("folder") << "btnFolder"
+                                << "actopenFolder";
+        QTest::newRow("like1") << "btnLib1"
+                               << "actCommand1";
+        QTest::newRow("like2") << "btnLib2"
+                               << "actCommand2";
+        QTest::newRow("prev") << "btnPrev"
+                              << "actPrev";
+        QTest::newRow("rewind") << "btnRewind"
+                                << "actRewind";
+        QTest::newRow("play") << "btnPlay"
+                              << "actPlayPause";
+        QTest::newRow("forward") << "btnForward"
+                                 << "actForward";
+        QTest::newRow("next") << "btnNext"
+                              << "actNext";
+        QTest::newRow("options") << "button_options"
+                                 << "actOptions";
+        QTest::newRow("help") << "button_help"
+                              << "actHelp";
+        QTest::newRow("about") << "button_about"
+                               << "actAbout";
+    }
+    void buttonsRunTheirActions() {
+        QFETCH(QString, button);
+        QFETCH(QString, action);
+        TFormMain w;
+        auto* b = w.findChild<QToolButton*>(button);
+        QVERIFY(b);
+        QVERIFY(b->defaultAction());
+        QCOMPARE(b->defaultAction()->objectName(), action);
+    }
+
+    void designTexts() {
+        TFormMain w;
+        QCOMPARE(w.windowTitle(), QStringLiteral("Sonabin Free 1.0"));
+        QCOMPARE(w.lbl_1_like->text(), QStringLiteral("I Like!"));
+        QCOMPARE(w.lblTime->text(), QStringLiteral("00:00:00"));
+        QVERIFY(w.imgPlay->isVisibleTo(w.btnPlay));
+        QVERIFY(!w.imgPause->isVisibleTo(w.btnPlay));
+        QCOMPARE(w.btnLib1->property("tag").toInt(), 1);
+        QCOMPARE(w.btnLib2->property("tag").toInt(), 2);
+        QCOMPARE(styleLookup(w.btnLib1), QStringLiteral("myLikeButton1"));
+        QCOMPARE(styleLookup(w.btnLib2), QStringLiteral("myLikeButton2"));
+    }
+
+    // The tool buttons switch to their text styles only above 600 pixels.
+    void layoutToolsResize_data() {
+        QTest::addColumn<int>("width");
+        QTest::addColumn<QString>("aboutStyle");
+        QTest::addColumn<int>("aboutWidth");
+        QTest::addColumn<int>("helpWidth");
+        QTest::addColumn<int>("optionsWidth");
+        QTest::newRow("600") << 600 << "applybutton" << 50 << 50 << 50;
+        QTest::newRow("601") << 601 << "applybuttontext" << 90 << 70 << 80;
+    }
+    void layoutToolsResize() {
+        QFETCH(int, width);
+        QFETCH(QString, aboutStyle);
+        QFETCH(int, aboutWidth);
+        QFETCH(int, helpWidth);
+        QFETCH(int, optionsWidth);
+        TFormMain w;
+        w.LayoutTools->setFixedWidth(width);
+        w.LayoutTools->resize(width, w.LayoutTools->height());
+        w.LayoutToolsResize();
+        QCOMPARE(styleLookup(w.button_about), aboutStyle);
+        QCOMPARE(w.button_about->width(), aboutWidth);
+        QCOMPARE(w.button_help->width(), helpWidth);
+        QCOMPARE(w.button_options->width(), optionsWidth);
+        QCOMPARE(styleLookup(w.button_options), QString(width > 600 ? "gearbuttontext" : "gearbutton"));
+    }
+
+    // The player panel stays between 330 and 600 wide; the first Like button takes half the row minus 5,
+    // halves rounded to even.
+    void playerPanelWidth_data() {
+        QTest::addColumn<int>("requested");
+        QTest::addColumn<int>("expected");
+        QTest::newRow("200 snaps to 330") << 200 << 330;
+        QTest::newRow("450 stays") << 450 << 450;
+        QTest::newRow("700 snaps to 600") << 700 << 600;
+    }
+    void playerPanelWidth() {
+        QFETCH(int, requested);
+        QFETCH(int, expected);
+        TFormMain w;
+        w.resize(1200, 600);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        w.Splitter1->setSizes({requested, 1200 - requested - 8});
+        QCoreApplication::processEvents();
+        QCOMPARE(w.pnlPlayer->width(), expected);
+    }
+
+    void likeButtonSplit_data() {
+        QTest::addColumn<int>("rowWidth");
+        QTest::addColumn<int>("btnWidth");
+        QTest::newRow("357") << 357 << 173; // 178.5 rounds to 178
+        QTest::newRow("359") << 359 << 175; // 179.5 rounds to 180
+    }
+    void likeButtonSplit() {
+        QFETCH(int, rowWidth);
+        QFETCH(int, btnWidth);
+        TFormMain w;
+        w.pnlCommandButtons->resize(rowWidth, 120);
+        w.pnlPlayerResize();
+        QCOMPARE(w.btnLib1->width(), btnWidth);
+    }
+
+    // First start: the settings file exists at once with counter=1; the next start counts 2; a counter of
+    // 0 or less is a first run and counts on from itself.
+    void startCounter() {
+        {
+            TFormMain w;
+            QVERIFY(QFile::exists(iniPath()));
+            QCOMPARE(optionsBase->ReadInteger("common", "counter", 0), 1);
+            QVERIFY(readIni().contains("[common]\r\ncounter=1\r\n"));
+        }
+        {
+            TFormMain w;
+            QCOMPARE(optionsBase->ReadInteger("common", "counter", 0), 2);
+        }
+        QFile f(iniPath());
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write("[common]\r\ncounter=-5\r\n");
+        f.close();
+        {
+            TFormMain w;
+            QCOMPARE(optionsBase->ReadInteger("common", "counter", 0), -4);
+        }
+        QVERIFY(readIni().contains("counter=-4"));
+    }
+
+    // A normal end writes common (counter, folder_curr), FormMain (four keys) and pnlPlayer (width), in that
+    // order, and the next start restores the geometry.
+    void shutdownSavesGeometry() {
+        {
+            TFormMain w;
+            w.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&w));
+            w.move(40, 30);
+            w.resize(1000, 640);
+            w.Splitter1->setSizes({420, 1000 - 420 - 8});
+            QCoreApplication::processEvents();
+        }
+        const QString ini = readIni();
+        const QStringList expectedOrder = {"[common]",    "counter=", "folder_curr=", "[FormMain]",
+                                           "left=40",     "top=30",   "width=1000",   "height=640",
+                                           "[pnlPlayer]", "width=420"};
+        qsizetype at = 0;
+        for (const QString& piece : expectedOrder) {
+            const qsizetype found = ini.indexOf(piece, at);
+            QVERIFY2(found >= 0, qPrintable(piece + " missing or out of order in:\n" + ini));
+            at = found + piece.size();
+        }
+        TFormMain again;
+        QCOMPARE(again.x(), 40);
+        QCOMPARE(again.y(), 30);
+        QCOMPARE(again.width(), 1000);
+        QCOMPARE(again.height(), 640);
+        QCOMPARE(optionsBase->ReadInteger("pnlPlayer", "width", 0), 420);
+    }
+
+    void startupLogOrder() {
+        const qsizetype before = logLines().size();
+        TFormMain w;
+        const QStringList lines = logLines().mid(before);
+        const QStringList expected = {"FormCreate: TFormMain",
+                                      "Options file: ",
+                                      "initView",
+                                      "optionsLoad",
+                                      "> load: Form, Width, AutoNext: True, AutoOffset: False, Random: False",
+                                      "> folderLibraryBase: ",
+                                      "> currentFolder: ",
+                                      "initLanguage: ",
+                                      "initStartFolderPlay: ",
+                                      "ScanFolder: "};
+        qsizetype at = 0;
+        for (const QString& prefix : expected) {
+            while (at < lines.size() && !lines[at].startsWith(prefix))
+                ++at;
+            QVERIFY2(at < lines.size(),
+                     qPrintable(prefix + " missing or out of order in:\n" + lines.join('\n')));
+            ++at;
+        }
+        QVERIFY(lines.contains("initLanguage: "));
+    }
+
+    // An error in a user action is shown and the program goes on.
+    void guardedActionReportsAndGoesOn() {
+        TFormMain w;
+        bool after = false;
+        QStringList shown;
+        TFormMain::errorReportHook = [&](const QString& text) { shown << text; };
+        w.runGuarded([] { throw SbError("Disk full"); });
+        w.runGuarded([&] { after = true; });
+        TFormMain::errorReportHook = {};
+        QVERIFY(after);
+        QCOMPARE(shown, QStringList{"Disk full"});
+        QVERIFY(logLines().contains("> Error: Disk full"));
+    }
+};
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_mainwindow.moc"
