@@ -157,8 +157,9 @@ public:
     // --- folder scanning and track list (main_tracklist.cpp) ---
     void setupTrackList();
     void ScanFolder(const QString& folder);
+    // `folderName`: a folder entry's real name (".." for the parent entry), which its title cannot give back.
     void addTrackItem(const QString& title, const QString& subtitle, const QString& description,
-                      bool isFolder);
+                      bool isFolder, const QString& folderName = QString());
     void selectFirstTrack();
     void showFolderInfo(bool found);
     int getTrackIndexByName(const QString& file);

@@ -1,22 +1,210 @@
-// Folder scanning and the track list.
-#include "main.h"
-
+// Folder scanning and the track list of the main window.
+#include "TrackList.h"
+#include "const_sb.h"
+#include "dorLanguage.h"
 #include "dorLog.h"
 #include "dorTools.h"
+#include "main.h"
 
-// Seams: filled in with the track list.
-void TFormMain::setupTrackList() {}
+#include <QAction>
+#include <QApplication>
+#include <QDirIterator>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLabel>
+#include <QListView>
+#include <QProgressBar>
+#include <QStyle>
+
+namespace {
+
+const QString titleBlanks = QStringLiteral("     ");
+
+// An empty folder stays empty: it names no folder, and must not turn into the file-system root.
+QString withDelim(const QString& folder) {
+    return folder.isEmpty() || folder.endsWith(pathDelim) ? folder : folder + pathDelim;
+}
+
+QPixmap entryPicture(const QLabel* label, QStyle::StandardPixmap fallback) {
+    QPixmap pix = label ? label->pixmap() : QPixmap();
+    if (pix.isNull())
+        pix = QApplication::style()->standardIcon(fallback).pixmap(TTrackListDelegate::iconSize);
+    return pix;
+}
+
+} // namespace
+
+void TFormMain::setupTrackList() {
+    trackModel = new TTrackListModel(this);
+    trackModel->setIcons(entryPicture(imgMusic, QStyle::SP_MediaVolume),
+                         entryPicture(imgFolder, QStyle::SP_DirIcon));
+    lbTracklist->setModel(trackModel);
+    lbTracklist->setItemDelegate(new TTrackListDelegate(lbTracklist));
+    lbTracklist->setSelectionMode(QAbstractItemView::SingleSelection);
+    lbTracklist->setSelectionBehavior(QAbstractItemView::SelectRows);
+    lbTracklist->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    lbTracklist->setIconSize(QSize(TTrackListDelegate::iconSize, TTrackListDelegate::iconSize));
+    // Every row has the same height, so the view never measures ten thousand entries one by one.
+    lbTracklist->setUniformItemSizes(true);
+
+    auto* events = new TTrackListEvents(lbTracklist);
+    connect(events, &TTrackListEvents::changed, this,
+            [this] { runGuarded([this] { lbTracklistChange(); }); });
+    connect(events, &TTrackListEvents::doubleClicked, this,
+            [this] { runGuarded([this] { lbTracklistDblClick(); }); });
+}
+
 void TFormMain::ScanFolder(const QString& folder) {
-    currentFolder = folder.endsWith(pathDelim) || folder.isEmpty() ? folder : folder + pathDelim;
-    addLogValue(QStringLiteral("ScanFolder"), folder);
+    actStop->trigger();
+    currentFolder = withDelim(folder);
+    lblFolder->setText(currentFolder);
+    addLogValue("ScanFolder", folder);
+
+    // Everything is read before the list is touched, so a folder that vanishes or cannot be read
+    // leaves the old list whole.
+    QStringList subFolders;
+    QStringList files;
+    bool found = QFileInfo(currentFolder).isDir();
+    if (found) {
+        QDirIterator it(currentFolder, QDir::Dirs | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+        while (it.hasNext()) {
+            it.next();
+            subFolders.append(it.fileName());
+        }
+        try {
+            getFileList(&files, currentFolder, sb::appFormats, false);
+        } catch (const SbError& e) {
+            addLogValue("> Can not read", e.text());
+            found = false;
+        }
+    }
+    showFolderInfo(found);
+    if (!found)
+        return;
+
+    trackModel->beginUpdate();
+    trackModel->clear();
+    const QString parent = getParentFolder(currentFolder);
+    // Only the file-system root has no parent.
+    if (!parent.isEmpty())
+        addTrackItem(addBrackets(TTrackListModel::parentFolderName, '[', ']', "..."), parent, QString(), true,
+                     TTrackListModel::parentFolderName);
+    for (const QString& name : std::as_const(subFolders))
+        addTrackItem(addBrackets(name, '[', ']', "..."), currentFolder, QString(), true, name);
+    for (const QString& name : std::as_const(files)) {
+        const int dot = name.lastIndexOf('.');
+        addTrackItem(dot >= 0 ? name.mid(dot + 1).toUpper() : QString(), currentFolder, name, false);
+    }
+    trackModel->endUpdate();
+
+    currentFolder = withDelim(folder);
+    currentFile.clear();
+    addLogValue("> Found", QStringLiteral("%1 files(s)").arg(files.size()));
+    selectFirstTrack();
 }
-void TFormMain::addTrackItem(const QString&, const QString&, const QString&, bool) {}
-void TFormMain::selectFirstTrack() {}
-void TFormMain::showFolderInfo(bool) {}
-int TFormMain::getTrackIndexByName(const QString&) {
-    return -1;
+
+void TFormMain::addTrackItem(const QString& title, const QString& subtitle, const QString& description,
+                             bool isFolder, const QString& folderName) {
+    trackModel->append(title + titleBlanks, subtitle, description,
+                       isFolder ? TTrackListModel::kindFolder : TTrackListModel::kindTrack, folderName);
 }
-void TFormMain::updateProgress(int) {}
-void TFormMain::lbTracklistChange() {}
-void TFormMain::lbTracklistDblClick() {}
-void TFormMain::actopenFolderExecute() {}
+
+void TFormMain::selectFirstTrack() {
+    for (int row = 0; row < trackModel->count(); ++row) {
+        const TTrackEntry& e = trackModel->entry(row);
+        if (e.kind != TTrackListModel::kindTrack)
+            continue;
+        currentFile = e.description;
+        trackListSelectRow(lbTracklist, row);
+        return;
+    }
+}
+
+void TFormMain::showFolderInfo(bool found) {
+    for (QAction* a : {actCommand1, actCommand2, actForward, actNext, actPause, actPlay, actPlayPause,
+                       actPrev, actRewind, actStop, actCreateNewLib, actDelFromLib})
+        a->setEnabled(found);
+    const QString text = found ? QStringLiteral("lblCurrFolder") : QStringLiteral("actFolderEmpty");
+    const QString def = found ? QStringLiteral("Folder:") : QStringLiteral("No music files");
+    lbl_fm_1->setText((LanguageEngine ? LanguageEngine->getText(text, def) : def) + QStringLiteral("   "));
+    lbl_fm_2->setText(currentFolder);
+}
+
+int TFormMain::getTrackIndexByName(const QString& file) {
+    const QString name = file.mid(file.lastIndexOf(pathDelim) + 1);
+    int result = -1;
+    // An empty name (a path ending in the delimiter) names no track; folder entries must not match it.
+    if (!name.isEmpty()) {
+        for (int row = 0; row < trackModel->count(); ++row) {
+            if (trackModel->entry(row).description == name) {
+                result = row;
+                break;
+            }
+        }
+    }
+    addLogValue("getTrackIndexByName", QStringLiteral(" Index: %1 file: %2").arg(result).arg(name));
+    return result;
+}
+
+void TFormMain::updateProgress(int index) {
+    const int count = trackModel->count();
+    const int position = index + 1;
+    // A range of 0..0 would turn the bar into a busy indicator, and QProgressBar ignores values outside
+    // its range, which would leave the old value standing.
+    ProgressBar1->setRange(0, qMax(count, 1));
+    ProgressBar1->setValue(qBound(0, count < 1 ? 0 : position, qMax(count, 1)));
+    if (count < 1) {
+        lblProgress->setText(sb::emptyProgress);
+        return;
+    }
+    const qint64 percent = roundHalfEven(position * 100.0 / count);
+    lblProgress->setText(QStringLiteral("%1 / %2 (%3%)").arg(position).arg(count).arg(percent));
+}
+
+void TFormMain::lbTracklistChange() {
+    const int row = trackListSelectedRow(lbTracklist);
+    if (!trackModel->isValidRow(row))
+        return;
+    const TTrackEntry& e = trackModel->entry(row);
+    if (e.kind != TTrackListModel::kindTrack)
+        return; // a single click does not open a folder
+    const QString path = withDelim(currentFolder) + e.description;
+    actStop->trigger();
+    playTrack(path);
+}
+
+void TFormMain::lbTracklistDblClick() {
+    actStop->trigger();
+    const int row = trackListSelectedRow(lbTracklist);
+    if (!trackModel->isValidRow(row))
+        return;
+    const TTrackEntry e = trackModel->entry(row); // a copy: the scan below replaces the entries
+    if (e.kind == TTrackListModel::kindTrack)
+        return;
+    // The real name, not the title: a title cannot give back names like "[Live]" or " Demo".
+    const QString name = !e.folderName.isEmpty() ? e.folderName : removeBrackets(e.title, '[', ']', "...");
+    if (name == TTrackListModel::parentFolderName)
+        ScanFolder(e.subtitle);
+    else
+        ScanFolder(withDelim(e.subtitle) + name);
+}
+
+void TFormMain::actopenFolderExecute() {
+    // Qt's own dialog: it matches the pattern without regard to case, so "a.MP3" shows as well.
+    QFileDialog dialog(this, actopenFolder->text());
+    dialog.setObjectName("OpenDialog1");
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setNameFilter(QStringLiteral("*.mp3"));
+    dialog.setSizeGripEnabled(true);
+    if (QFileInfo(currentFolder).isDir())
+        dialog.setDirectory(currentFolder);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return;
+    const QString chosen = dialog.selectedFiles().constFirst();
+    const int cut = chosen.lastIndexOf(pathDelim);
+    if (cut < 0)
+        return;
+    ScanFolder(chosen.left(cut + 1));
+}

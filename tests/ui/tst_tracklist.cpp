@@ -1,0 +1,567 @@
+// Folder scanning and the track list of the main window.
+#include "TrackList.h"
+#include "dorLog.h"
+#include "main.h"
+#include "sbtest.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QLabel>
+#include <QListView>
+#include <QProgressBar>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+#include <memory>
+
+namespace {
+
+const QString blanks = QStringLiteral("     ");
+
+// The platform's own order of a folder's entries, read through another API than the program uses.
+QStringList enumerationOrder(const QString& folder, QDir::Filters filters) {
+    return QDir(folder).entryList(filters | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                                  QDir::Unsorted);
+}
+
+// A double click as the window system delivers it: a click, then a press that is also a double click.
+void doubleClick(QWidget* widget, QPoint pos, Qt::MouseButton button = Qt::LeftButton) {
+    QTest::mouseClick(widget, button, {}, pos);
+    QTest::mousePress(widget, button, {}, pos);
+    QTest::mouseDClick(widget, button, {}, pos);
+    QTest::mouseRelease(widget, button, {}, pos);
+}
+
+// Log lines written since `from`.
+QStringList logSince(qsizetype from) {
+    return logLines().mid(from);
+}
+
+} // namespace
+
+class TestTrackList : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    // The list-box events of the view, on a bare view and model.
+    void changeFiresOnlyWhenTheSelectedRowChanges();
+    void doubleClickIsReportedOnEntriesAndEmptySpace();
+    void rowsAreSeventyPixelsHigh();
+
+    void scanListsParentFoldersAndTracksInEnumerationOrder_data();
+    void scanListsParentFoldersAndTracksInEnumerationOrder();
+    void missingFolderKeepsTheListAndDisablesThePlayerActions();
+    void rootHasNoParentEntry();
+    void folderWithoutTracksSelectsNothing();
+    void doubleClickOpensSubFolderAndParent_data();
+    void doubleClickOpensSubFolderAndParent();
+    void doubleClickOnTrackOrNothingOnlyStops();
+    void selectionChangeStartsTracksOnly();
+    void progressCounter_data();
+    void progressCounter();
+    void trackIndexByName_data();
+    void trackIndexByName();
+    void openFolderDialogScansTheChosenFilesFolder();
+    void openFolderDialogCancelledChangesNothing();
+    void largeFolderHasNoWidgetPerEntry();
+
+private:
+    void writeTrack(const QString& path);
+    void scan(const QString& folder);
+    QPoint rowCentre(int row) const;
+    int stopCount() const { return stops; }
+
+    QByteArray toneBytes;
+    std::unique_ptr<TFormMain> form;
+    int stops = 0;
+};
+
+void TestTrackList::initTestCase() {
+    // Long enough that no track ends while a test runs; small, so fixtures are cheap.
+    sbtest::ToneSpec spec;
+    spec.seconds = 30;
+    spec.sampleRate = 8000;
+    spec.channels = 1;
+    spec.bitrate = 32;
+    toneBytes = sbtest::toneMp3(spec);
+    QVERIFY(!toneBytes.isEmpty());
+}
+
+void TestTrackList::init() {
+    form = std::make_unique<TFormMain>();
+    form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+    stops = 0;
+    connect(form->actStop, &QAction::triggered, form.get(), [this] { ++stops; });
+}
+
+void TestTrackList::cleanup() {
+    form.reset();
+}
+
+void TestTrackList::writeTrack(const QString& path) {
+    QVERIFY2(sbtest::writeFile(path, toneBytes), qPrintable(path));
+}
+
+void TestTrackList::scan(const QString& folder) {
+    form->ScanFolder(folder);
+}
+
+QPoint TestTrackList::rowCentre(int row) const {
+    return form->lbTracklist->visualRect(form->trackModel->index(row)).center();
+}
+
+// --- the view's events ---
+
+void TestTrackList::changeFiresOnlyWhenTheSelectedRowChanges() {
+    QListView view;
+    TTrackListModel model;
+    for (int i = 0; i < 5; ++i)
+        model.append(QString("MP3"), "/m/", QString("%1.mp3").arg(i), TTrackListModel::kindTrack);
+    view.setModel(&model);
+    view.setSelectionMode(QAbstractItemView::SingleSelection);
+    auto* events = new TTrackListEvents(&view);
+    view.resize(300, 400);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    QSignalSpy changed(events, &TTrackListEvents::changed);
+
+    trackListSelectRow(&view, 2); // by the program
+    QCOMPARE(changed.count(), 1);
+    QCOMPARE(trackListSelectedRow(&view), 2);
+    trackListSelectRow(&view, 2); // the same row again
+    QCOMPARE(changed.count(), 1);
+
+    QTest::keyClick(view.viewport(), Qt::Key_Down); // the arrow keys
+    QCOMPARE(changed.count(), 2);
+    QCOMPARE(events->selectedRow(), 3);
+
+    const QPoint first = view.visualRect(model.index(0)).center();
+    QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, first); // a click
+    QCOMPARE(changed.count(), 3);
+    QCOMPARE(events->selectedRow(), 0);
+    QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, first); // the selected entry again
+    QCOMPARE(changed.count(), 3);
+
+    // Refilling the list drops the selection without an event, and the next selection of the same row
+    // number is a change again.
+    model.beginUpdate();
+    model.clear();
+    model.append(QString("MP3"), "/n/", "x.mp3", TTrackListModel::kindTrack);
+    model.endUpdate();
+    QCOMPARE(changed.count(), 3);
+    QCOMPARE(trackListSelectedRow(&view), -1);
+    trackListSelectRow(&view, 0);
+    QCOMPARE(changed.count(), 4);
+
+    model.clear(); // outside a bracket too
+    QCOMPARE(changed.count(), 4);
+    QCOMPARE(events->selectedRow(), -1);
+
+    model.append(QString("MP3"), "/n/", "y.mp3", TTrackListModel::kindTrack);
+    trackListSelectRow(&view, 0);
+    QCOMPARE(changed.count(), 5);
+    trackListSelectRow(&view, -1); // the program clearing the selection is a change
+    QCOMPARE(changed.count(), 6);
+    QCOMPARE(events->selectedRow(), -1);
+}
+
+void TestTrackList::doubleClickIsReportedOnEntriesAndEmptySpace() {
+    QListView view;
+    TTrackListModel model;
+    model.append(QString("[A]"), "/m/", QString(), TTrackListModel::kindFolder, "A");
+    view.setModel(&model);
+    view.setItemDelegate(new TTrackListDelegate(&view));
+    auto* events = new TTrackListEvents(&view);
+    view.resize(300, 400);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    QSignalSpy changed(events, &TTrackListEvents::changed);
+    QSignalSpy dbl(events, &TTrackListEvents::doubleClicked);
+
+    doubleClick(view.viewport(), view.visualRect(model.index(0)).center());
+    QCOMPARE(dbl.count(), 1);
+    QCOMPARE(changed.count(), 1); // its first click selected the entry
+    doubleClick(view.viewport(), QPoint(150, 350));
+    QCOMPARE(dbl.count(), 2);
+    doubleClick(view.viewport(), QPoint(150, 350), Qt::RightButton);
+    QCOMPARE(dbl.count(), 2);
+}
+
+void TestTrackList::rowsAreSeventyPixelsHigh() {
+    const QString dir = sbtest::makeTempDir("rows");
+    QVERIFY(QDir(dir).mkdir("Sub"));
+    writeTrack(dir + "/t.mp3");
+    scan(dir);
+    QCOMPARE(form->trackModel->count(), 3);
+    for (int row = 0; row < 3; ++row)
+        QCOMPARE(form->lbTracklist->visualRect(form->trackModel->index(row)).height(), 70);
+    // Drawing every kind of entry, selected and not, with the pictures the window gives.
+    QVERIFY(!form->trackModel->icon(TTrackListModel::kindTrack).isNull());
+    QVERIFY(!form->trackModel->icon(TTrackListModel::kindFolder).isNull());
+    QVERIFY(!form->lbTracklist->grab().isNull());
+}
+
+// --- scanning ---
+
+void TestTrackList::scanListsParentFoldersAndTracksInEnumerationOrder_data() {
+    QTest::addColumn<bool>("oddEntries");
+    QTest::addColumn<int>("folderCount");
+    QTest::addColumn<int>("trackCount");
+    QTest::newRow("Rock, Jazz, b.mp3, a.MP3, c.txt") << false << 2 << 2;
+    QTest::newRow("hidden, nested, folder named .mp3") << true << 4 << 3;
+}
+
+void TestTrackList::scanListsParentFoldersAndTracksInEnumerationOrder() {
+    QFETCH(bool, oddEntries);
+    QFETCH(int, folderCount);
+    QFETCH(int, trackCount);
+    const QString music = sbtest::makeTempDir("Music") + "/";
+    QDir dir(music);
+    QVERIFY(dir.mkdir("Rock") && dir.mkdir("Jazz"));
+    writeTrack(music + "b.mp3");
+    writeTrack(music + "a.MP3");
+    QVERIFY(sbtest::writeFile(music + "c.txt", "text"));
+    if (oddEntries) {
+        QVERIFY(dir.mkdir(".hidden"));
+        writeTrack(music + ".c.mp3");
+        QVERIFY(dir.mkdir("not-a-track.mp3"));                          // a folder, however it is named
+        QVERIFY(sbtest::writeFile(music + "Rock/deep.mp3", toneBytes)); // never recursive
+    }
+
+    const qsizetype logStart = logLines().size();
+    scan(music.chopped(1)); // without the delimiter
+
+    QCOMPARE(form->currentFolder, music);
+    QCOMPARE(form->lblFolder->text(), music);
+    const QStringList folders = enumerationOrder(music, QDir::Dirs);
+    QStringList tracks;
+    for (const QString& f : enumerationOrder(music, QDir::Files))
+        if (f.endsWith(".mp3", Qt::CaseInsensitive))
+            tracks << f;
+    QCOMPARE(folders.size(), folderCount);
+    QCOMPARE(tracks.size(), trackCount);
+
+    TTrackListModel* m = form->trackModel;
+    QCOMPARE(m->count(), 1 + folders.size() + tracks.size());
+    QCOMPARE(m->entry(0).title, "[..]" + blanks);
+    QCOMPARE(m->entry(0).subtitle, QDir::cleanPath(music + "..") + "/");
+    QCOMPARE(m->entry(0).description, QString());
+    QCOMPARE(int(m->entry(0).kind), 1);
+    for (int i = 0; i < folders.size(); ++i) {
+        const TTrackEntry& e = m->entry(1 + i);
+        QCOMPARE(e.title, "[" + folders[i] + "]" + blanks);
+        QCOMPARE(e.subtitle, music);
+        QCOMPARE(e.description, QString());
+        QCOMPARE(int(e.kind), 1);
+    }
+    for (int i = 0; i < tracks.size(); ++i) {
+        const TTrackEntry& e = m->entry(1 + folders.size() + i);
+        QCOMPARE(e.title, "MP3" + blanks);
+        QCOMPARE(e.subtitle, music);
+        QCOMPARE(e.description, tracks[i]);
+        QCOMPARE(int(e.kind), 0);
+    }
+
+    const QStringList log = logSince(logStart);
+    QVERIFY(log.contains("ScanFolder: " + music.chopped(1)));
+    QVERIFY(log.contains(QString("> Found: %1 files(s)").arg(trackCount)));
+    // The first track entry is selected, and the selection started it: the change handler stopped the
+    // player once more after the scan's own stop.
+    QCOMPARE(trackListSelectedRow(form->lbTracklist), 1 + folders.size());
+    QCOMPARE(form->currentFile, tracks[0]);
+    QCOMPARE(stopCount(), 2);
+    for (QAction* a : {form->actPlay, form->actStop, form->actNext, form->actCommand1, form->actDelFromLib})
+        QVERIFY(a->isEnabled());
+}
+
+void TestTrackList::missingFolderKeepsTheListAndDisablesThePlayerActions() {
+    const QString music = sbtest::makeTempDir("Kept") + "/";
+    writeTrack(music + "one.mp3");
+    scan(music);
+    const int rows = form->trackModel->count();
+    const QString file = form->currentFile;
+    QCOMPARE(file, QString("one.mp3"));
+
+    const QString missing = music + "gone";
+    const qsizetype logStart = logLines().size();
+    scan(missing);
+    QCOMPARE(form->trackModel->count(), rows);
+    QCOMPARE(form->trackModel->entry(rows - 1).description, QString("one.mp3"));
+    QCOMPARE(form->currentFile, file);
+    QCOMPARE(form->currentFolder, missing + "/");
+    QCOMPARE(form->lblFolder->text(), missing + "/");
+    QCOMPARE(form->lbl_fm_1->text(), QString("No music files   "));
+    QCOMPARE(form->lbl_fm_2->text(), missing + "/");
+    for (QAction* a : {form->actCommand1, form->actCommand2, form->actForward, form->actNext, form->actPause,
+                       form->actPlay, form->actPlayPause, form->actPrev, form->actRewind, form->actStop,
+                       form->actCreateNewLib, form->actDelFromLib})
+        QVERIFY2(!a->isEnabled(), qPrintable(a->objectName()));
+    for (QAction* a : {form->actopenFolder, form->actOptions, form->actHelp, form->actAbout, form->actLog})
+        QVERIFY2(a->isEnabled(), qPrintable(a->objectName()));
+    const QStringList log = logSince(logStart);
+    QVERIFY(log.contains("ScanFolder: " + missing));
+    QVERIFY(log.filter("> Found").isEmpty());
+
+    // The next good scan enables them again; its opening stop was a disabled action and did nothing.
+    stops = 0;
+    scan(music);
+    QVERIFY(form->actStop->isEnabled());
+    QCOMPARE(stopCount(), 1); // only the change handler's stop
+}
+
+void TestTrackList::rootHasNoParentEntry() {
+    scan("/");
+    QCOMPARE(form->currentFolder, QString("/"));
+    const TTrackListModel* m = form->trackModel;
+    QVERIFY(m->count() > 0);
+    for (int row = 0; row < m->count(); ++row)
+        QVERIFY(m->entry(row).title != "[..]" + blanks);
+    QCOMPARE(m->entry(0).subtitle, QString("/"));
+
+    // One level down, the parent entry leads back to the root.
+    scan("/usr");
+    QCOMPARE(m->entry(0).title, "[..]" + blanks);
+    QCOMPARE(m->entry(0).subtitle, QString("/"));
+}
+
+void TestTrackList::folderWithoutTracksSelectsNothing() {
+    const QString dir = sbtest::makeTempDir("NoTracks") + "/";
+    QVERIFY(QDir(dir).mkdir("Only"));
+    form->currentFile = "old.mp3";
+    scan(dir);
+    QCOMPARE(form->trackModel->count(), 2);
+    QCOMPARE(trackListSelectedRow(form->lbTracklist), -1);
+    QCOMPARE(form->currentFile, QString());
+    QCOMPARE(form->lbl_fm_1->text(), QString("Folder:   "));
+    QCOMPARE(form->lbl_fm_2->text(), dir);
+    QVERIFY(form->actPlay->isEnabled());
+    QCOMPARE(stopCount(), 1);
+}
+
+// --- double click ---
+
+void TestTrackList::doubleClickOpensSubFolderAndParent_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("title");
+    QTest::newRow("plain") << "Rock"
+                           << "[Rock]";
+    QTest::newRow("in brackets") << "[Live]"
+                                 << "[Live]";
+    QTest::newRow("leading blank") << " Demo"
+                                   << "[Demo]";
+    QTest::newRow("trailing blank") << "Demo "
+                                    << "[Demo]";
+    QTest::newRow("opening mark only") << "[Live"
+                                       << "[Live";
+    QTest::newRow("dots") << "..."
+                          << "[...]";
+}
+
+void TestTrackList::doubleClickOpensSubFolderAndParent() {
+    QFETCH(QString, name);
+    QFETCH(QString, title);
+    const QString music = sbtest::makeTempDir("Music") + "/";
+    QVERIFY(QDir(music).mkdir(name));
+    writeTrack(music + name + "/inner.mp3");
+    scan(music);
+    QCOMPARE(form->trackModel->count(), 2);
+    QCOMPARE(form->trackModel->entry(1).title, title + blanks);
+
+    doubleClick(form->lbTracklist->viewport(), rowCentre(1));
+    QCOMPARE(form->currentFolder, music + name + "/");
+    QVERIFY(form->actPlay->isEnabled()); // found, not the empty-folder state
+    QCOMPARE(form->trackModel->count(), 2);
+    QCOMPARE(form->trackModel->entry(1).description, QString("inner.mp3"));
+    QCOMPARE(form->currentFile, QString("inner.mp3"));
+
+    doubleClick(form->lbTracklist->viewport(), rowCentre(0));
+    QCOMPARE(form->currentFolder, music);
+    QCOMPARE(form->trackModel->entry(1).title, title + blanks);
+}
+
+void TestTrackList::doubleClickOnTrackOrNothingOnlyStops() {
+    const QString music = sbtest::makeTempDir("Music") + "/";
+    writeTrack(music + "x.mp3");
+    writeTrack(music + "y.mp3");
+    scan(music);
+    const QString folder = form->currentFolder;
+    const int firstTrack = trackListSelectedRow(form->lbTracklist);
+    const int other = firstTrack == 1 ? 2 : 1;
+
+    // The first click starts the other track (a stop), the double click stops it again.
+    stops = 0;
+    doubleClick(form->lbTracklist->viewport(), rowCentre(other));
+    QCOMPARE(trackListSelectedRow(form->lbTracklist), other);
+    QCOMPARE(form->currentFolder, folder);
+    QCOMPARE(stopCount(), 2);
+
+    // With nothing selected: a stop, nothing else.
+    trackListSelectRow(form->lbTracklist, -1);
+    stops = 0;
+    form->lbTracklistDblClick();
+    QCOMPARE(stopCount(), 1);
+    QCOMPARE(form->currentFolder, folder);
+}
+
+void TestTrackList::selectionChangeStartsTracksOnly() {
+    const QString music = sbtest::makeTempDir("Music") + "/";
+    QVERIFY(QDir(music).mkdir("Sub"));
+    writeTrack(music + "x.mp3");
+    writeTrack(music + "y.mp3");
+    scan(music);
+    const TTrackListModel* m = form->trackModel;
+    const int first = trackListSelectedRow(form->lbTracklist);
+    QCOMPARE(first, 2);
+    const int second = 3;
+
+    stops = 0;
+    QTest::mouseClick(form->lbTracklist->viewport(), Qt::LeftButton, {}, rowCentre(first));
+    QCOMPARE(stopCount(), 0); // the selected entry again: no restart
+
+    QTest::mouseClick(form->lbTracklist->viewport(), Qt::LeftButton, {}, rowCentre(second));
+    QCOMPARE(stopCount(), 1);
+    QCOMPARE(form->currentFile, m->entry(second).description);
+
+    QTest::keyClick(form->lbTracklist, Qt::Key_Up);
+    QCOMPARE(stopCount(), 2);
+    QCOMPARE(form->currentFile, m->entry(first).description);
+
+    // A folder entry selected by a click opens nothing and stops nothing.
+    QTest::mouseClick(form->lbTracklist->viewport(), Qt::LeftButton, {}, rowCentre(1));
+    QCOMPARE(trackListSelectedRow(form->lbTracklist), 1);
+    QCOMPARE(stopCount(), 2);
+    QCOMPARE(form->currentFolder, music);
+}
+
+// --- counter and look-up ---
+
+void TestTrackList::progressCounter_data() {
+    QTest::addColumn<int>("folders");
+    QTest::addColumn<int>("tracks");
+    QTest::addColumn<int>("index");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("4 of 13") << 3 << 10 << 3 << "4 / 13 (31%)";
+    QTest::newRow("4 of 8") << 0 << 8 << 3 << "4 / 8 (50%)";
+    QTest::newRow("half rounds to even") << 0 << 8 << 0 << "1 / 8 (12%)";
+    QTest::newRow("last") << 1 << 7 << 7 << "8 / 8 (100%)";
+    QTest::newRow("empty list") << 0 << 0 << 0 << "0 / 0 (0%)";
+}
+
+void TestTrackList::progressCounter() {
+    QFETCH(int, folders);
+    QFETCH(int, tracks);
+    QFETCH(int, index);
+    QFETCH(QString, text);
+    form->trackModel->clear();
+    for (int i = 0; i < folders; ++i)
+        form->addTrackItem(QString("[F%1]").arg(i), "/m/", QString(), true, QString("F%1").arg(i));
+    for (int i = 0; i < tracks; ++i)
+        form->addTrackItem("MP3", "/m/", QString("%1.mp3").arg(i), false);
+    form->updateProgress(index);
+    QCOMPARE(form->lblProgress->text(), text);
+    const int count = folders + tracks;
+    if (count > 0) {
+        QCOMPARE(form->ProgressBar1->maximum(), count);
+        QCOMPARE(form->ProgressBar1->value(), index + 1);
+    } else {
+        QCOMPARE(form->ProgressBar1->value(), form->ProgressBar1->minimum()); // empty, not busy
+        QVERIFY(form->ProgressBar1->maximum() > form->ProgressBar1->minimum());
+    }
+}
+
+void TestTrackList::trackIndexByName_data() {
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<int>("index");
+    QTest::newRow("full path") << "/elsewhere/b.mp3" << 3;
+    QTest::newRow("bare name") << "a.MP3" << 2;
+    QTest::newRow("case differs") << "A.mp3" << -1;
+    QTest::newRow("unknown") << "z.mp3" << -1;
+    QTest::newRow("folder path") << "/m/" << -1;
+    QTest::newRow("empty") << "" << -1;
+}
+
+void TestTrackList::trackIndexByName() {
+    QFETCH(QString, file);
+    QFETCH(int, index);
+    form->trackModel->clear();
+    form->addTrackItem("[..]", "/", QString(), true, "..");
+    form->addTrackItem("[Sub]", "/m/", QString(), true, "Sub");
+    form->addTrackItem("MP3", "/m/", "a.MP3", false);
+    form->addTrackItem("MP3", "/m/", "b.mp3", false);
+    form->addTrackItem("MP3", "/m/", "b.mp3", false);
+    const qsizetype logStart = logLines().size();
+    QCOMPARE(form->getTrackIndexByName(file), index);
+    const QString name = file.mid(file.lastIndexOf('/') + 1);
+    QCOMPARE(logSince(logStart).last(),
+             QString("getTrackIndexByName:  Index: %1 file: %2").arg(index).arg(name));
+}
+
+// --- the file dialog ---
+
+void TestTrackList::openFolderDialogScansTheChosenFilesFolder() {
+    const QString chosenDir = sbtest::makeTempDir("Chosen") + "/";
+    writeTrack(chosenDir + "first.mp3");
+    writeTrack(chosenDir + "second.mp3");
+    const QString chosen = chosenDir + enumerationOrder(chosenDir, QDir::Files).last();
+    form->actopenFolder->setText("Pick a track");
+
+    QString title;
+    QStringList filters;
+    QTimer::singleShot(0, this, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        QVERIFY(dialog);
+        title = dialog->windowTitle();
+        filters = dialog->nameFilters();
+        dialog->selectFile(chosen);
+        static_cast<QDialog*>(dialog)->accept();
+    });
+    form->actopenFolder->trigger();
+    QCOMPARE(title, QString("Pick a track"));
+    QCOMPARE(filters, QStringList{"*.mp3"});
+    QCOMPARE(form->currentFolder, chosenDir);
+    // The folder's first track starts, not the chosen file.
+    const QString first = enumerationOrder(chosenDir, QDir::Files).first();
+    QCOMPARE(form->currentFile, first);
+}
+
+void TestTrackList::openFolderDialogCancelledChangesNothing() {
+    const QString music = sbtest::makeTempDir("Stay") + "/";
+    writeTrack(music + "one.mp3");
+    scan(music);
+    const qsizetype logStart = logLines().size();
+    QTimer::singleShot(0, this, [] {
+        if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget()))
+            dialog->reject();
+    });
+    form->actopenFolder->trigger();
+    QCOMPARE(form->currentFolder, music);
+    QVERIFY(logSince(logStart).filter("ScanFolder").isEmpty());
+}
+
+// --- size ---
+
+void TestTrackList::largeFolderHasNoWidgetPerEntry() {
+    const QString big = sbtest::makeTempDir("Big") + "/";
+    QDir dir(big);
+    for (int i = 0; i < 500; ++i)
+        QVERIFY(dir.mkdir(QString("folder %1").arg(i)));
+    for (int i = 0; i < 10000; ++i)
+        QVERIFY(sbtest::writeFile(big + QString("track %1.mp3").arg(i, 5, 10, QChar('0')), QByteArray()));
+    const int widgetsBefore = form->lbTracklist->findChildren<QWidget*>().size();
+    scan(big);
+    QCOMPARE(form->trackModel->count(), 1 + 500 + 10000);
+    QCOMPARE(trackListSelectedRow(form->lbTracklist), 501);
+    form->lbTracklist->scrollToBottom();
+    QVERIFY(!form->lbTracklist->grab().isNull());
+    QCOMPARE(form->lbTracklist->findChildren<QWidget*>().size(), widgetsBefore);
+}
+
+QTEST_MAIN(TestTrackList)
+#include "tst_tracklist.moc"
