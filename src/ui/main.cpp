@@ -227,11 +227,13 @@ void TFormMain::connectActions() {
 
     connect(TimerLongClick, &QTimer::timeout, this,
             [this] { runGuarded([this] { TimerLongClickTimer(); }); });
-    connect(PM_LIBS, &QMenu::aboutToShow, this, [this] { runGuarded([this] { PM_LIBSPopup(PM_LIBS); }); });
     for (QToolButton* b : {btnLib1, btnLib2}) {
         connect(b, &QWidget::customContextMenuRequested, this, [this, b](const QPoint& pos) {
-            PM_LIBSTag = b->property("tag").toInt();
-            PM_LIBS->popup(b->mapToGlobal(pos));
+            runGuarded([this, b, pos] {
+                PM_LIBSTag = b->property("tag").toInt();
+                PM_LIBSPopup(PM_LIBS); // a popup that cannot be rebuilt is not shown with stale entries
+                PM_LIBS->popup(b->mapToGlobal(pos));
+            });
         });
     }
 }
@@ -250,6 +252,8 @@ bool TFormMain::eventFilter(QObject* watched, QEvent* event) {
         auto* button = static_cast<QToolButton*>(watched);
         if (button->isEnabled())
             runGuarded([this, button] { btnLib1MouseDown(button); });
+    } else if (event->type() == QEvent::MouseButtonRelease && (watched == btnLib1 || watched == btnLib2)) {
+        btnLib1MouseUp(static_cast<QToolButton*>(watched));
     }
     return QMainWindow::eventFilter(watched, event);
 }

@@ -189,7 +189,11 @@ public:
     bool isTrackInLibrary(const QString& sFile, const QString& sLib);
     qint32 checkLongClick();
     void btnLib1MouseDown(QToolButton* sender);
+    // A mouse button released on a Like button: a long press not yet decided is cancelled.
+    void btnLib1MouseUp(QToolButton* sender);
     void TimerLongClickTimer();
+    // Rebuilds the popup's entries; called right before each opening. Throws SbError when the base folder
+    // cannot be listed, and the popup then stays closed.
     void PM_LIBSPopup(QMenu* sender);
     void onLibraryMenuClick(QAction* entry);
     void actCommand1Execute();

@@ -1,21 +1,282 @@
-// Collections and the Like action.
+// Collections: the base folder and its collection folders, the two Like buttons, their popup and the
+// long press that opens it, and the Like action that copies the playing track.
+#include "const_sb.h"
+#include "dorCopy.h"
+#include "dorLanguage.h"
+#include "dorLog.h"
+#include "dorTools.h"
 #include "main.h"
+#include "sbWidgets.h"
 
-// Seams: filled in with the collections.
-void TFormMain::initFolders(bool) {}
-void TFormMain::updateButtons() {}
-void TFormMain::runLike(const QString&, const QString&) {}
-bool TFormMain::isTrackInLibrary(const QString&, const QString&) {
-    return false;
+#include <QAction>
+#include <QCursor>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QInputDialog>
+#include <QLabel>
+#include <QMenu>
+#include <QMessageBox>
+#include <QTimer>
+#include <QToolButton>
+#include <cerrno>
+#include <cmath>
+#include <sys/stat.h>
+#include <system_error>
+
+namespace {
+
+// Ticks of TimerLongClick (25 ms each) before the long press is decided: about half a second.
+constexpr int longClickTicks = 20;
+
+// A collection is a folder directly inside the base folder, so its name must be a plain folder name.
+bool isUsableFolderName(const QString& name) {
+    return !name.isEmpty() && name != QLatin1String(".") && name != QLatin1String("..") &&
+           !name.contains(pathDelim) && !name.contains(QChar(0));
 }
+
+QString withDelim(const QString& folder) {
+    return folder.endsWith(pathDelim) ? folder : folder + pathDelim;
+}
+
+// The name part of a track path; empty when the path names a folder (no track selected).
+QString fileNamePart(const QString& path) {
+    const qsizetype slash = path.lastIndexOf(pathDelim);
+    return slash < 0 ? path : path.mid(slash + 1);
+}
+
+// Menu texts treat '&' as a mnemonic mark; a folder name is shown as it is.
+QString menuText(QString name) {
+    return name.replace(QLatin1Char('&'), QLatin1String("&&"));
+}
+
+} // namespace
+
+void TFormMain::initFolders(bool reset) {
+    if (reset || folderLibraryBase.isEmpty())
+        folderLibraryBase = defaultLibraryBase() + pathDelim; // empty must never mean the file-system root
+    else
+        folderLibraryBase = withDelim(folderLibraryBase);
+
+    const QString listText = LanguageEngine
+                                 ? LanguageEngine->getText(QStringLiteral("def_libs"), sb::defaultLibraries)
+                                 : sb::defaultLibraries;
+    QStringList names;
+    for (const QString& name : listText.split(QLatin1Char(','))) {
+        if (isUsableFolderName(name))
+            names << name;
+        else
+            addLogValue(QStringLiteral("> skipped collection name"), name);
+    }
+    // Both buttons need a collection; a short or broken list borrows the built-in names.
+    for (const QString& name : sb::defaultLibraries.split(QLatin1Char(','))) {
+        if (names.size() >= 2)
+            break;
+        if (!names.contains(name))
+            names << name;
+    }
+
+    checkFolder(folderLibraryBase);
+    for (const QString& name : std::as_const(names))
+        checkFolder(folderLibraryBase + name);
+    folderLibrary1 = names.at(0);
+    folderLibrary2 = names.at(1);
+
+    addLog(QStringLiteral("initFolders"));
+    addLogValue(QStringLiteral("> folderLibraryBase"), folderLibraryBase);
+    addLogValue(QStringLiteral("> folderLibrary1"), folderLibrary1);
+    addLogValue(QStringLiteral("> folderLibrary2"), folderLibrary2);
+    updateButtons();
+}
+
+void TFormMain::updateButtons() {
+    const auto count = [this](const QString& lib) {
+        return addBrackets(QString::number(countFiles(folderLibraryBase + lib, QStringLiteral("mp3"))),
+                           QLatin1Char('['), QLatin1Char(']'), QStringLiteral("..."));
+    };
+    // A folder name is shown as it is, even one that looks like markup.
+    lbl_1_collection->setTextFormat(Qt::PlainText);
+    lbl_2_Collection->setTextFormat(Qt::PlainText);
+    lbl_1_collection->setText(folderLibrary1);
+    lbl_2_Collection->setText(folderLibrary2);
+    lbl_1_count->setText(count(folderLibrary1));
+    lbl_2_Count->setText(count(folderLibrary2));
+    addLogValue(QStringLiteral("updateButtons"),
+                QStringLiteral("Lib1: ") + folderLibrary1 + QStringLiteral(" Lib2: ") + folderLibrary2);
+}
+
+void TFormMain::runLike(const QString& sFile, const QString& sLib) {
+    const QString name = fileNamePart(sFile);
+    if (name.isEmpty())
+        throw SbError(QStringLiteral("There is no track to copy in \"%1\".").arg(sFile));
+    checkFolder(folderLibraryBase);
+    const QString target = withDelim(folderLibraryBase + sLib) + name;
+    checkFolder(withDelim(folderLibraryBase + sLib)); // the first Like into a collection creates it
+
+    // Only the name is compared; a file of that name is never replaced, whatever it holds. A copy that
+    // fails throws before anything below runs: no notice, no recount, no next track.
+    const QFileInfo there(target);
+    const bool exists =
+        there.exists() || there.isSymLink() || copyFileNoReplace(sFile, target) == TCopyResult::TargetExists;
+    if (exists) {
+        const auto text = [this](const char* key, const char* def) {
+            const QString d = QString::fromUtf8(def);
+            return LanguageEngine ? LanguageEngine->getText(QString::fromLatin1(key), d) : d;
+        };
+        showInfo(text("txt_file_exists", "File exists!"),
+                 text("txt_file_exists_hint", "File alredy exists") + QStringLiteral(": ") + name,
+                 dmtWarning);
+    } else {
+        showInfo(sb::copyToCollection, target, dmtInfo);
+    }
+    updateButtons();
+    if (opt_play_next_after_copy)
+        actNext->trigger();
+}
+
+bool TFormMain::isTrackInLibrary(const QString& sFile, const QString& sLib) {
+    const QString name = fileNamePart(sFile);
+    return !name.isEmpty() && QFileInfo(withDelim(folderLibraryBase + sLib) + name).isFile();
+}
+
 qint32 TFormMain::checkLongClick() {
-    return 0;
+    const QPointF p = QCursor::pos();
+    return static_cast<qint32>(std::lround(5.0 * p.x() + 50.0 * p.y()));
 }
-void TFormMain::btnLib1MouseDown(QToolButton*) {}
-void TFormMain::TimerLongClickTimer() {}
-void TFormMain::PM_LIBSPopup(QMenu*) {}
-void TFormMain::onLibraryMenuClick(QAction*) {}
-void TFormMain::actCommand1Execute() {}
-void TFormMain::actCommand2Execute() {}
-void TFormMain::actCreateNewLibExecute() {}
-void TFormMain::actDelFromLibExecute() {}
+
+void TFormMain::btnLib1MouseDown(QToolButton* sender) {
+    PM_LIBSTag = sender == btnLib1 ? 1 : 2;
+    // The right button opens the popup at once, as the buttons' context menu; it starts no long press.
+    if (QGuiApplication::mouseButtons() & Qt::RightButton) {
+        btnLib1MouseUp(sender);
+        return;
+    }
+    TimerLongClickTag = 0; // each press counts its own half second
+    TimerLongClick->start();
+    mouse_hash_1 = checkLongClick();
+}
+
+void TFormMain::btnLib1MouseUp(QToolButton*) {
+    // Released before the decision: a click, not a long press.
+    TimerLongClick->stop();
+    TimerLongClickTag = 0;
+}
+
+void TFormMain::TimerLongClickTimer() {
+    if (TimerLongClickTag < longClickTicks) {
+        ++TimerLongClickTag;
+        return;
+    }
+    TimerLongClick->stop();
+    TimerLongClickTag = 0;
+    if (checkLongClick() != mouse_hash_1 || PM_LIBS->isVisible())
+        return;
+    // The popup takes the release from here on; the held button must not run its Like when it comes.
+    (PM_LIBSTag == 1 ? btnLib1 : btnLib2)->setDown(false);
+    PM_LIBSPopup(PM_LIBS);
+    PM_LIBS->popup(QCursor::pos());
+}
+
+void TFormMain::PM_LIBSPopup(QMenu* sender) {
+    const QFileInfo base(folderLibraryBase);
+    if (!base.isDir())
+        throw SbError(QStringLiteral("The collection folder \"%1\" does not exist.").arg(folderLibraryBase));
+    QDir dir(folderLibraryBase);
+    if (!dir.isReadable())
+        throw SbError(QStringLiteral("The collection folder \"%1\" can not be read.").arg(folderLibraryBase));
+    const QStringList folders = dir.entryList(QDir::Dirs | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                                              QDir::Name | QDir::IgnoreCase | QDir::LocaleAware);
+    const QString current = PM_LIBSTag == 1 ? folderLibrary1 : folderLibrary2;
+
+    sender->clear();
+    for (const QString& name : folders) {
+        QAction* entry = sender->addAction(menuText(name));
+        entry->setData(name);
+        connect(entry, &QAction::triggered, this,
+                [this, entry] { runGuarded([&] { onLibraryMenuClick(entry); }); });
+    }
+    sender->addSeparator();
+    sender->addAction(actCreateNewLib);
+    if (isTrackInLibrary(currentFile, current))
+        sender->addAction(actDelFromLib);
+}
+
+void TFormMain::onLibraryMenuClick(QAction* entry) {
+    const QString name = entry->data().toString();
+    if (PM_LIBSTag == 1)
+        folderLibrary1 = name;
+    else
+        folderLibrary2 = name;
+    updateButtons();
+}
+
+void TFormMain::actCommand1Execute() {
+    runLike(currentFolder + currentFile, folderLibrary1);
+}
+
+void TFormMain::actCommand2Execute() {
+    runLike(currentFolder + currentFile, folderLibrary2);
+}
+
+void TFormMain::actCreateNewLibExecute() {
+    bool ok = false;
+    const QString typed = QInputDialog::getText(this, actCreateNewLib->text(), actionHint(actCreateNewLib),
+                                                QLineEdit::Normal, QString(), &ok);
+    if (!ok)
+        return;
+    const QString name = typed.trimmed();
+    const auto refuse = [this](const QString& text) {
+        QMessageBox::warning(this, actCreateNewLib->text(), text);
+    };
+    const auto text = [this](const char* key, const char* def) {
+        const QString d = QString::fromUtf8(def);
+        return LanguageEngine ? LanguageEngine->getText(QString::fromLatin1(key), d) : d;
+    };
+    if (name.isEmpty())
+        return refuse(text("txt_folder_name_empty", "Please enter a name for the new folder."));
+    if (name.contains(pathDelim) || name.contains(QChar(0)))
+        return refuse(text("txt_folder_name_delim", "A folder name can not contain \"/\"."));
+    if (name == QLatin1String(".") || name == QLatin1String(".."))
+        return refuse(text("txt_folder_name_dots", "\".\" and \"..\" can not be used as folder names."));
+
+    checkFolder(folderLibraryBase);
+    const QString path = folderLibraryBase + name;
+    if (QFileInfo::exists(path) || QFileInfo(path).isSymLink())
+        return refuse(text("txt_folder_exists", "A folder or file of this name already exists") +
+                      QStringLiteral(": ") + name);
+    if (::mkdir(QFile::encodeName(path).constData(), 0777) != 0) {
+        const int err = errno;
+        if (err == EEXIST)
+            return refuse(text("txt_folder_exists", "A folder or file of this name already exists") +
+                          QStringLiteral(": ") + name);
+        throw SbError(QStringLiteral("Can not create the folder \"%1\": %2.")
+                          .arg(path, QString::fromStdString(std::generic_category().message(err))));
+    }
+    addLogValue(QStringLiteral("> new collection"), path);
+}
+
+void TFormMain::actDelFromLibExecute() {
+    const QString lib = PM_LIBSTag == 1 ? folderLibrary1 : folderLibrary2;
+    const QString name = fileNamePart(currentFile);
+    const QString path = withDelim(folderLibraryBase + lib) + name;
+    if (!isTrackInLibrary(currentFile, lib)) {
+        updateButtons(); // gone meanwhile: nothing to delete, but the counters may be stale
+        return;
+    }
+    const auto text = [this](const char* key, const char* def) {
+        const QString d = QString::fromUtf8(def);
+        return LanguageEngine ? LanguageEngine->getText(QString::fromLatin1(key), d) : d;
+    };
+    const QString question = text("txt_delete_from_collection", "Delete \"%1\" from the collection \"%2\"?");
+    if (QMessageBox::question(this, actDelFromLib->text(), question.arg(name, lib),
+                              QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes)
+        return;
+    if (::unlink(QFile::encodeName(path).constData()) != 0 && errno != ENOENT) {
+        const int err = errno;
+        throw SbError(QStringLiteral("Can not delete \"%1\": %2.")
+                          .arg(path, QString::fromStdString(std::generic_category().message(err))));
+    }
+    addLogValue(QStringLiteral("> deleted from collection"), path);
+    updateButtons();
+}

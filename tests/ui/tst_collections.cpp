@@ -1,0 +1,578 @@
+// Collections: the base folder and its default collections, the Like action behind F1 / F2 and the two
+// buttons, their counters, the popup that rebinds a button, the long press, and creating and deleting.
+#include "dorLanguage.h"
+#include "dorTools.h"
+#include "main.h"
+#include "sbtest.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QInputDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+#include <functional>
+#include <memory>
+#include <sys/mount.h>
+#include <unistd.h>
+
+namespace {
+
+QStringList entries(const QString& folder, QDir::Filters filter = QDir::AllEntries) {
+    return QDir(folder).entryList(filter | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+QByteArray tone(double seconds, double frequency) {
+    sbtest::ToneSpec spec;
+    spec.seconds = seconds;
+    spec.frequency = frequency;
+    return sbtest::toneMp3(spec);
+}
+
+// Runs `answer` on the next modal dialog as soon as it is open (the caller then starts the dialog).
+void answerNextDialog(std::function<void(QWidget*)> answer) {
+    auto* poll = new QTimer(qApp);
+    poll->setInterval(10);
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, answer] {
+        if (QWidget* dialog = QApplication::activeModalWidget()) {
+            poll->stop();
+            poll->deleteLater();
+            answer(dialog);
+        }
+    });
+    poll->start();
+}
+
+// Lets the language define `def_libs` the way a language file does.
+void setDefaultLibraries(TFormMain& w, const QString& list) {
+    const QString folder = sbtest::makeTempDir(QStringLiteral("lang"));
+    QVERIFY(sbtest::writeFile(folder + QStringLiteral("/Test.lng"), "def_libs=" + list.toUtf8() + "\n"));
+    w.LanguageEngine->LoadFromFile(QStringLiteral("Test.lng"), folder);
+    QCOMPARE(w.LanguageEngine->getText(QStringLiteral("def_libs"), QString()), list);
+}
+
+QStringList menuTexts(const QMenu* menu) {
+    QStringList texts;
+    for (const QAction* a : menu->actions())
+        texts << (a->isSeparator() ? QStringLiteral("-") : a->text());
+    return texts;
+}
+
+QAction* menuEntry(const QMenu* menu, const QString& text) {
+    for (QAction* a : menu->actions())
+        if (a->text() == text)
+            return a;
+    return nullptr;
+}
+
+// A small tmpfs, so that a full disk is real. Needs root.
+class TmpfsMount {
+public:
+    TmpfsMount(const QString& where, const char* options) : path(where) {
+        mounted = ::mount("tmpfs", QFile::encodeName(where).constData(), "tmpfs", 0, options) == 0;
+    }
+    ~TmpfsMount() {
+        if (mounted)
+            ::umount2(QFile::encodeName(path).constData(), MNT_DETACH);
+    }
+    QString path;
+    bool mounted = false;
+};
+
+} // namespace
+
+class TestCollections : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<TFormMain> w;
+    QString base;  // the collections' base folder, ending in '/'
+    QString music; // a folder of three tracks, ending in '/'
+    QStringList errors;
+    std::unique_ptr<QSignalSpy> nextSpy;
+
+    // The window plays `name` from the music folder, as the track list does after a selection.
+    void playing(const QString& name) {
+        w->currentFolder = music;
+        w->currentFile = name;
+    }
+    QString lib(const QString& name) const { return base + name + QLatin1Char('/'); }
+
+private slots:
+    void init() {
+        errors.clear();
+        TFormMain::errorReportHook = [this](const QString& text) { errors << text; };
+        w = std::make_unique<TFormMain>();
+        w->show();
+        w->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(w.get()));
+        base = sbtest::makeTempDir(QStringLiteral("collections")) + QLatin1Char('/');
+        w->folderLibraryBase = base;
+        w->initFolders(false);
+        music = sbtest::makeTempDir(QStringLiteral("music")) + QLatin1Char('/');
+        QVERIFY(sbtest::writeFile(music + QStringLiteral("one.mp3"), tone(1.0, 440)));
+        QVERIFY(sbtest::writeFile(music + QStringLiteral("two.mp3"), tone(1.0, 550)));
+        QVERIFY(sbtest::writeFile(music + QStringLiteral("three.mp3"), tone(1.0, 660)));
+        playing(QStringLiteral("one.mp3"));
+        nextSpy = std::make_unique<QSignalSpy>(w->actNext, &QAction::triggered);
+        QVERIFY(errors.isEmpty());
+    }
+    void cleanup() {
+        nextSpy.reset();
+        w.reset();
+        TFormMain::errorReportHook = {};
+    }
+
+    // --- the base folder and the default collections ---
+
+    void initFoldersCreatesAndBindsDefaults_data() {
+        QTest::addColumn<QString>("defLibs"); // null: the built-in list
+        QTest::addColumn<QStringList>("folders");
+        QTest::addColumn<QString>("lib1");
+        QTest::addColumn<QString>("lib2");
+        QTest::newRow("built-in") << QString() << QStringList{"Archive", "Car", "Favorites", "Sport", "Temp"}
+                                  << "Favorites"
+                                  << "Archive";
+        QTest::newRow("names kept as they are") << "Rock, Pop" << QStringList{" Pop", "Rock"} << "Rock"
+                                                << " Pop";
+        // Names that are no plain folder names are neither created nor bound; the built-in names fill in.
+        QTest::newRow("paths and dots skipped")
+            << "../Escape,Sub/Dir,,.,..,/abs,Jazz" << QStringList{"Favorites", "Jazz"} << "Jazz"
+            << "Favorites";
+        QTest::newRow("nothing usable") << ",.,.." << QStringList{"Archive", "Favorites"} << "Favorites"
+                                        << "Archive";
+        QTest::newRow("one name") << "Favorites" << QStringList{"Archive", "Favorites"} << "Favorites"
+                                  << "Archive";
+    }
+    void initFoldersCreatesAndBindsDefaults() {
+        QFETCH(QString, defLibs);
+        QFETCH(QStringList, folders);
+        QFETCH(QString, lib1);
+        QFETCH(QString, lib2);
+        const QString fresh = sbtest::makeTempDir(QStringLiteral("base"));
+        if (!defLibs.isNull())
+            setDefaultLibraries(*w, defLibs);
+        const QStringList around = entries(fresh + QStringLiteral("/.."));
+        w->folderLibraryBase = fresh + QStringLiteral("/lib"); // missing, and without a trailing delimiter
+
+        w->initFolders(false);
+
+        QCOMPARE(w->folderLibraryBase, fresh + QStringLiteral("/lib/"));
+        QCOMPARE(entries(w->folderLibraryBase), folders);
+        QCOMPARE(entries(fresh), QStringList{"lib"});
+        QCOMPARE(entries(fresh + QStringLiteral("/..")), around);
+        QCOMPARE(w->folderLibrary1, lib1);
+        QCOMPARE(w->folderLibrary2, lib2);
+        QCOMPARE(w->lbl_1_collection->text(), lib1);
+        QCOMPARE(w->lbl_2_Collection->text(), lib2);
+        QCOMPARE(w->lbl_1_count->text(), QStringLiteral("[0]"));
+        QCOMPARE(w->lbl_2_Count->text(), QStringLiteral("[0]"));
+    }
+
+    // A first run, and an empty setting, both use ~/Sonabin: never the file-system root.
+    void defaultBaseFolder_data() {
+        QTest::addColumn<bool>("reset");
+        QTest::addColumn<QString>("setting");
+        QTest::newRow("first run") << true << QStringLiteral("/tmp/elsewhere");
+        QTest::newRow("empty setting") << false << QString();
+    }
+    void defaultBaseFolder() {
+        QFETCH(bool, reset);
+        QFETCH(QString, setting);
+        QDir(QDir::homePath() + QStringLiteral("/Sonabin")).removeRecursively();
+        w->folderLibraryBase = setting;
+        w->initFolders(reset);
+        QCOMPARE(w->folderLibraryBase, QDir::homePath() + QStringLiteral("/Sonabin/"));
+        QVERIFY(QFileInfo(QDir::homePath() + QStringLiteral("/Sonabin/Favorites")).isDir());
+        QVERIFY(!QFileInfo::exists(QStringLiteral("/Favorites")));
+    }
+
+    void countsMp3FilesInAnyCase() {
+        for (const char* name : {"a.mp3", "b.MP3", "c.Mp3", ".hidden.mp3", "d.txt", "e.mp3.part", "mp3"})
+            QVERIFY(sbtest::writeFile(lib("Favorites") + QLatin1String(name), "x"));
+        QVERIFY(QDir(lib("Favorites")).mkdir(QStringLiteral("folder.mp3")));
+        w->folderLibrary2 = QStringLiteral("Missing");
+        w->updateButtons();
+        QCOMPARE(w->lbl_1_count->text(), QStringLiteral("[4]"));
+        QCOMPARE(w->lbl_2_Count->text(), QStringLiteral("[0]"));
+        QCOMPARE(w->lbl_2_Collection->text(), QStringLiteral("Missing"));
+        QVERIFY(!QFileInfo::exists(lib("Missing"))); // counting creates nothing
+    }
+
+    // --- the Like action ---
+
+    void likeCopiesPlayingTrack_data() {
+        QTest::addColumn<int>("button"); // 1 or 2
+        QTest::addColumn<bool>("byKey"); // F1 / F2, or a click on the button
+        QTest::newRow("F1") << 1 << true;
+        QTest::newRow("F2") << 2 << true;
+        QTest::newRow("button 1") << 1 << false;
+        QTest::newRow("button 2") << 2 << false;
+    }
+    void likeCopiesPlayingTrack() {
+        QFETCH(int, button);
+        QFETCH(bool, byKey);
+        const QString into = button == 1 ? QStringLiteral("Favorites") : QStringLiteral("Archive");
+        QVERIFY(sbtest::writeFile(lib(into) + QStringLiteral("old.mp3"), "x"));
+        w->updateButtons();
+
+        if (byKey)
+            QTest::keyClick(w.get(), button == 1 ? Qt::Key_F1 : Qt::Key_F2);
+        else
+            QTest::mouseClick(button == 1 ? w->btnLib1 : w->btnLib2, Qt::LeftButton);
+
+        QVERIFY2(errors.isEmpty(), qPrintable(errors.join('\n')));
+        QCOMPARE(sbtest::readFile(lib(into) + QStringLiteral("one.mp3")),
+                 sbtest::readFile(music + QStringLiteral("one.mp3")));
+        QCOMPARE(entries(lib(into)), (QStringList{"old.mp3", "one.mp3"}));
+        QCOMPARE(entries(music), (QStringList{"one.mp3", "three.mp3", "two.mp3"}));
+        QCOMPARE(w->lbl_1_count->text(), button == 1 ? QStringLiteral("[2]") : QStringLiteral("[0]"));
+        QCOMPARE(w->lbl_2_Count->text(), button == 2 ? QStringLiteral("[2]") : QStringLiteral("[0]"));
+        QCOMPARE(nextSpy->count(), 1);
+    }
+
+    // Only the name is compared: a file of that name stays as it is, and the player still moves on.
+    void likeOfNamePresentCopiesNothing_data() {
+        QTest::addColumn<bool>("fromCollection");
+        QTest::newRow("other content") << false;
+        QTest::newRow("played from the collection itself") << true;
+    }
+    void likeOfNamePresentCopiesNothing() {
+        QFETCH(bool, fromCollection);
+        const QByteArray theirs("not the same track");
+        QVERIFY(sbtest::writeFile(lib("Favorites") + QStringLiteral("one.mp3"), theirs));
+        if (fromCollection)
+            w->currentFolder = lib("Favorites");
+        w->lbl_1_count->setText(QStringLiteral("stale"));
+
+        QTest::keyClick(w.get(), Qt::Key_F1);
+
+        QVERIFY2(errors.isEmpty(), qPrintable(errors.join('\n')));
+        QCOMPARE(sbtest::readFile(lib("Favorites") + QStringLiteral("one.mp3")), theirs);
+        QCOMPARE(entries(lib("Favorites")), QStringList{"one.mp3"});
+        QCOMPARE(w->lbl_1_count->text(), QStringLiteral("[1]"));
+        QCOMPARE(nextSpy->count(), 1);
+    }
+
+    void likeCreatesMissingCollection() {
+        w->folderLibrary1 = QStringLiteral("Brand new");
+        w->updateButtons();
+        QCOMPARE(w->lbl_1_count->text(), QStringLiteral("[0]"));
+        QTest::keyClick(w.get(), Qt::Key_F1);
+        QVERIFY2(errors.isEmpty(), qPrintable(errors.join('\n')));
+        QVERIFY(QFileInfo(lib("Brand new") + QStringLiteral("one.mp3")).isFile());
+        QCOMPARE(w->lbl_1_count->text(), QStringLiteral("[1]"));
+    }
+
+    // A button bound to the same collection as the other shows the same new number.
+    void bothButtonsOnOneCollection() {
+        w->folderLibrary2 = w->folderLibrary1;
+        QTest::keyClick(w.get(), Qt::Key_F2);
+        QCOMPARE(w->lbl_1_count->text(), QStringLiteral("[1]"));
+        QCOMPARE(w->lbl_2_Count->text(), QStringLiteral("[1]"));
+    }
+
+    void likeWithoutPlayNextStaysOnTrack() {
+        w->opt_play_next_after_copy = false;
+        QTest::keyClick(w.get(), Qt::Key_F1);
+        QVERIFY(QFileInfo(lib("Favorites") + QStringLiteral("one.mp3")).isFile());
+        QCOMPARE(nextSpy->count(), 0);
+    }
+
+    // A Like that cannot copy ends with the error's text in the general report: no file, no recount, no
+    // next track, and the program goes on.
+    void failedLikeReachesErrorReport_data() {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("track gone") << "gone.mp3"
+                                    << "does not exist";
+        QTest::newRow("no track selected") << ""
+                                           << "no track";
+    }
+    void failedLikeReachesErrorReport() {
+        QFETCH(QString, file);
+        QFETCH(QString, expected);
+        playing(file);
+        w->lbl_1_count->setText(QStringLiteral("stale"));
+        QTest::keyClick(w.get(), Qt::Key_F1);
+        QCOMPARE(errors.size(), 1);
+        QVERIFY2(errors[0].contains(expected), qPrintable(errors[0]));
+        QVERIFY(entries(lib("Favorites")).isEmpty());
+        QCOMPARE(w->lbl_1_count->text(), QStringLiteral("stale"));
+        QCOMPARE(nextSpy->count(), 0);
+
+        playing(QStringLiteral("two.mp3"));
+        QTest::keyClick(w.get(), Qt::Key_F1);
+        QCOMPARE(errors.size(), 1);
+        QVERIFY(QFileInfo(lib("Favorites") + QStringLiteral("two.mp3")).isFile());
+    }
+
+    void likeOntoFullDiskLeavesNothing() {
+        if (::geteuid() != 0)
+            QSKIP("mounting a small tmpfs needs root");
+        TmpfsMount disk(lib("Favorites"), "size=64k");
+        if (!disk.mounted)
+            QSKIP("this system does not allow mounting a tmpfs");
+        QVERIFY(sbtest::writeFile(music + QStringLiteral("long.mp3"), tone(20.0, 440)));
+        QVERIFY(QFileInfo(music + QStringLiteral("long.mp3")).size() > 64 * 1024);
+        playing(QStringLiteral("long.mp3"));
+        w->updateButtons();
+        w->lbl_1_count->setText(QStringLiteral("stale"));
+
+        QTest::keyClick(w.get(), Qt::Key_F1);
+
+        QCOMPARE(errors.size(), 1);
+        QVERIFY2(errors[0].contains(QStringLiteral("No space left on device")), qPrintable(errors[0]));
+        QVERIFY(entries(lib("Favorites")).isEmpty());
+        QCOMPARE(w->lbl_1_count->text(), QStringLiteral("stale"));
+        QCOMPARE(nextSpy->count(), 0);
+    }
+
+    // --- the popup ---
+
+    void popupListsCollections_data() {
+        QTest::addColumn<int>("button");
+        QTest::addColumn<QString>("holding"); // the collection that holds the current track's name
+        QTest::addColumn<bool>("offersDelete");
+        QTest::newRow("button 1, track in its collection") << 1 << "Favorites" << true;
+        QTest::newRow("button 2, track in the other collection") << 2 << "Favorites" << false;
+        QTest::newRow("button 2, track in its collection") << 2 << "Archive" << true;
+        QTest::newRow("track in no collection") << 1 << "Sport" << false;
+    }
+    void popupListsCollections() {
+        QFETCH(int, button);
+        QFETCH(QString, holding);
+        QFETCH(bool, offersDelete);
+        QVERIFY(sbtest::writeFile(lib(holding) + QStringLiteral("one.mp3"), "x"));
+        QVERIFY(sbtest::writeFile(base + QStringLiteral("loose file.mp3"), "x"));
+        QVERIFY(QDir(base).mkdir(QStringLiteral("Rock & Roll")));
+        QToolButton* b = button == 1 ? w->btnLib1 : w->btnLib2;
+
+        emit b->customContextMenuRequested(QPoint(5, 5)); // what a right click does
+        QTRY_VERIFY(w->PM_LIBS->isVisible());
+
+        QCOMPARE(w->PM_LIBSTag, button);
+        QStringList expected{"Archive", "Car",  "Favorites", "Rock && Roll",
+                             "Sport",   "Temp", "-",         "Create new folder"};
+        if (offersDelete)
+            expected << "Delete from collection";
+        QCOMPARE(menuTexts(w->PM_LIBS), expected);
+        w->PM_LIBS->hide();
+
+        // Rebuilt at each opening: a new collection shows up, a deleted one is gone.
+        QVERIFY(QDir(base).mkdir(QStringLiteral("Blues")));
+        QVERIFY(QDir(lib("Temp")).removeRecursively());
+        emit b->customContextMenuRequested(QPoint(5, 5));
+        QTRY_VERIFY(w->PM_LIBS->isVisible());
+        QVERIFY(menuEntry(w->PM_LIBS, QStringLiteral("Blues")));
+        QVERIFY(!menuEntry(w->PM_LIBS, QStringLiteral("Temp")));
+        QCOMPARE(menuTexts(w->PM_LIBS).count(QStringLiteral("Create new folder")), 1);
+        w->PM_LIBS->hide();
+    }
+
+    void popupOfEmptyBase() {
+        for (const QString& name : entries(base))
+            QVERIFY(QDir(lib(name)).removeRecursively());
+        emit w->btnLib1->customContextMenuRequested(QPoint(5, 5));
+        QTRY_VERIFY(w->PM_LIBS->isVisible());
+        QCOMPARE(menuTexts(w->PM_LIBS), (QStringList{"-", "Create new folder"}));
+        w->PM_LIBS->hide();
+    }
+
+    void popupOfMissingBaseReportsAndStaysClosed() {
+        QVERIFY(QDir(base).removeRecursively());
+        emit w->btnLib2->customContextMenuRequested(QPoint(5, 5));
+        QCOMPARE(errors.size(), 1);
+        QVERIFY2(errors[0].contains(base), qPrintable(errors[0]));
+        QVERIFY(!w->PM_LIBS->isVisible());
+    }
+
+    void choosingEntryRebindsOnlyThatButton_data() {
+        QTest::addColumn<int>("button");
+        QTest::newRow("button 1") << 1;
+        QTest::newRow("button 2") << 2;
+    }
+    void choosingEntryRebindsOnlyThatButton() {
+        QFETCH(int, button);
+        QVERIFY(QDir(base).mkdir(QStringLiteral("Rock & Roll")));
+        QVERIFY(sbtest::writeFile(lib("Rock & Roll") + QStringLiteral("x.mp3"), "x"));
+        QVERIFY(sbtest::writeFile(lib("Rock & Roll") + QStringLiteral("y.MP3"), "x"));
+        emit(button == 1 ? w->btnLib1 : w->btnLib2)->customContextMenuRequested(QPoint(5, 5));
+        QTRY_VERIFY(w->PM_LIBS->isVisible());
+        QAction* entry = menuEntry(w->PM_LIBS, QStringLiteral("Rock && Roll"));
+        QVERIFY(entry);
+        entry->trigger();
+
+        QCOMPARE(button == 1 ? w->folderLibrary1 : w->folderLibrary2, QStringLiteral("Rock & Roll"));
+        QCOMPARE(button == 1 ? w->folderLibrary2 : w->folderLibrary1,
+                 button == 1 ? QStringLiteral("Archive") : QStringLiteral("Favorites"));
+        QLabel* name = button == 1 ? w->lbl_1_collection : w->lbl_2_Collection;
+        QLabel* count = button == 1 ? w->lbl_1_count : w->lbl_2_Count;
+        QLabel* other = button == 1 ? w->lbl_2_Collection : w->lbl_1_collection;
+        QCOMPARE(name->text(), QStringLiteral("Rock & Roll"));
+        QCOMPARE(count->text(), QStringLiteral("[2]"));
+        QCOMPARE(other->text(), button == 1 ? QStringLiteral("Archive") : QStringLiteral("Favorites"));
+        w->PM_LIBS->hide();
+
+        // The Like of that button now goes there.
+        QTest::keyClick(w.get(), button == 1 ? Qt::Key_F1 : Qt::Key_F2);
+        QVERIFY(QFileInfo(lib("Rock & Roll") + QStringLiteral("one.mp3")).isFile());
+        QCOMPARE(count->text(), QStringLiteral("[3]"));
+    }
+
+    // --- the long press ---
+
+    // A press held still for about half a second opens the popup, and its release runs no Like.
+    void longPressOpensPopup() {
+        QWindow* win = w->windowHandle();
+        const QPoint at = w->btnLib2->mapTo(w.get(), w->btnLib2->rect().center());
+        QCursor::setPos(w->mapToGlobal(at));
+        QTest::mousePress(win, Qt::LeftButton, {}, at);
+        QCOMPARE(w->PM_LIBSTag, 2);
+        QTest::qWait(200);
+        QVERIFY(!w->PM_LIBS->isVisible());
+        QTRY_VERIFY_WITH_TIMEOUT(w->PM_LIBS->isVisible(), 2000);
+        QVERIFY(menuEntry(w->PM_LIBS, QStringLiteral("Create new folder")));
+        QVERIFY(!w->btnLib2->isDown());
+        QTest::mouseRelease(win, Qt::LeftButton, {}, at);
+        QTest::qWait(50);
+        QVERIFY(entries(lib("Archive")).isEmpty());
+        QCOMPARE(nextSpy->count(), 0);
+        w->PM_LIBS->hide();
+    }
+
+    // A short click is a Like, never a long press; a pointer moved away prevents the popup too.
+    void noPopupWithoutStillPress_data() {
+        QTest::addColumn<bool>("release");
+        QTest::newRow("short click") << true;
+        QTest::newRow("pointer moved away") << false;
+    }
+    void noPopupWithoutStillPress() {
+        QFETCH(bool, release);
+        QWindow* win = w->windowHandle();
+        const QPoint at = w->btnLib1->mapTo(w.get(), w->btnLib1->rect().center());
+        QCursor::setPos(w->mapToGlobal(at));
+        QTest::mousePress(win, Qt::LeftButton, {}, at);
+        if (release) {
+            QTest::mouseRelease(win, Qt::LeftButton, {}, at, 50);
+        } else {
+            QCursor::setPos(w->mapToGlobal(at + QPoint(3, 0)));
+            QTest::mouseMove(win, at + QPoint(3, 0));
+        }
+        QTest::qWait(800);
+        QVERIFY(!w->PM_LIBS->isVisible());
+        QVERIFY(!w->TimerLongClick->isActive());
+        QCOMPARE(w->TimerLongClickTag, 0);
+        if (release) // the click itself was a Like
+            QVERIFY(QFileInfo(lib("Favorites") + QStringLiteral("one.mp3")).isFile());
+        else
+            QTest::mouseRelease(win, Qt::LeftButton, {}, at + QPoint(3, 0));
+    }
+
+    // --- creating and deleting ---
+
+    void createNewFolder_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("created"); // empty: nothing is created
+        QTest::addColumn<QString>("message"); // part of the refusal; empty: no message
+        QTest::newRow("plain") << "Jazz"
+                               << "Jazz" << QString();
+        QTest::newRow("blanks around") << "  Blues "
+                                       << "Blues" << QString();
+        QTest::newRow("empty") << "   " << QString() << "enter a name";
+        QTest::newRow("separator") << "a/b" << QString() << "can not contain";
+        QTest::newRow("dot") << "." << QString() << "can not be used";
+        QTest::newRow("dot dot") << ".." << QString() << "can not be used";
+        QTest::newRow("exists") << "Favorites" << QString() << "already exists";
+    }
+    void createNewFolder() {
+        QFETCH(QString, typed);
+        QFETCH(QString, created);
+        QFETCH(QString, message);
+        const QStringList before = entries(base);
+        QString title, label, refusal;
+        answerNextDialog([&](QWidget* dialog) {
+            auto* input = qobject_cast<QInputDialog*>(dialog);
+            QVERIFY(input);
+            title = input->windowTitle();
+            label = input->labelText();
+            input->setTextValue(typed);
+            if (!message.isEmpty())
+                answerNextDialog([&](QWidget* box) {
+                    refusal = qobject_cast<QMessageBox*>(box)->text();
+                    box->close();
+                });
+            input->accept();
+        });
+        w->actCreateNewLib->trigger();
+
+        QVERIFY2(errors.isEmpty(), qPrintable(errors.join('\n')));
+        QCOMPARE(title, QStringLiteral("Create new folder"));
+        QCOMPARE(label, QStringLiteral("Create new folder for collection"));
+        QStringList after = before;
+        if (!created.isEmpty())
+            after << created;
+        after.sort();
+        QCOMPARE(entries(base), after);
+        if (!created.isEmpty())
+            QVERIFY(QFileInfo(base + created).isDir());
+        QVERIFY2(refusal.contains(message), qPrintable(refusal));
+        QCOMPARE(refusal.isEmpty(), message.isEmpty());
+    }
+
+    void createNewFolderCancelled() {
+        const QStringList before = entries(base);
+        answerNextDialog([](QWidget* dialog) {
+            qobject_cast<QInputDialog*>(dialog)->setTextValue(QStringLiteral("Never"));
+            qobject_cast<QInputDialog*>(dialog)->reject();
+        });
+        w->actCreateNewLib->trigger();
+        QCOMPARE(entries(base), before);
+    }
+
+    // Deletes the current track's name from the collection of the button whose popup is open, after a
+    // question that names both; the other collection keeps its copy.
+    void deleteFromCollection_data() {
+        QTest::addColumn<bool>("confirm");
+        QTest::newRow("confirmed") << true;
+        QTest::newRow("declined") << false;
+    }
+    void deleteFromCollection() {
+        QFETCH(bool, confirm);
+        QVERIFY(sbtest::writeFile(lib("Favorites") + QStringLiteral("one.mp3"), "x"));
+        QVERIFY(sbtest::writeFile(lib("Archive") + QStringLiteral("one.mp3"), "x"));
+        QVERIFY(sbtest::writeFile(lib("Archive") + QStringLiteral("other.mp3"), "x"));
+        w->updateButtons();
+        emit w->btnLib2->customContextMenuRequested(QPoint(5, 5));
+        QTRY_VERIFY(w->PM_LIBS->isVisible());
+        QAction* del = menuEntry(w->PM_LIBS, QStringLiteral("Delete from collection"));
+        QVERIFY(del);
+        QString question;
+        answerNextDialog([&](QWidget* dialog) {
+            auto* box = qobject_cast<QMessageBox*>(dialog);
+            question = box->text();
+            box->button(confirm ? QMessageBox::Yes : QMessageBox::No)->click();
+        });
+        del->trigger();
+        w->PM_LIBS->hide();
+
+        QVERIFY2(errors.isEmpty(), qPrintable(errors.join('\n')));
+        QVERIFY2(question.contains(QStringLiteral("one.mp3")) && question.contains(QStringLiteral("Archive")),
+                 qPrintable(question));
+        QCOMPARE(QFileInfo::exists(lib("Archive") + QStringLiteral("one.mp3")), !confirm);
+        QVERIFY(QFileInfo::exists(lib("Favorites") + QStringLiteral("one.mp3")));
+        QVERIFY(QFileInfo::exists(lib("Archive") + QStringLiteral("other.mp3")));
+        QCOMPARE(w->lbl_2_Count->text(), confirm ? QStringLiteral("[1]") : QStringLiteral("[2]"));
+        QCOMPARE(w->lbl_1_count->text(), QStringLiteral("[1]"));
+    }
+};
+
+QTEST_MAIN(TestCollections)
+#include "tst_collections.moc"
