@@ -3,12 +3,12 @@
 #include "AudioEngine.h"
 #include "const_sb.h"
 #include "dorLog.h"
+#include "dorTools.h"
 
 #include <QApplication>
 #include <QMessageBox>
 #include <QTimer>
 #include <algorithm>
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
@@ -22,12 +22,6 @@ constexpr quint32 kDeviceFrequency = 44100;
 TBassPlayer::TExitHook& exitHook() {
     static TBassPlayer::TExitHook hook = [](int code) { std::exit(code); };
     return hook;
-}
-
-// Nearest whole number, exact halves to the even neighbour.
-qint64 roundToEven(double value) {
-    const double r = std::nearbyint(value); // the default rounding mode is to nearest, ties to even
-    return static_cast<qint64>(r);
 }
 
 } // namespace
@@ -133,7 +127,7 @@ qint64 TBassPlayer::SecondsToPosition(int sSeconds) const {
 }
 
 int TBassPlayer::PositionToSeconds(qint64 sPosition) const {
-    return static_cast<int>(roundToEven(engine.bytesToSeconds(track_stream, sPosition)));
+    return static_cast<int>(roundHalfEven(engine.bytesToSeconds(track_stream, sPosition)));
 }
 
 QString TBassPlayer::TimeCurrent() const {
