@@ -448,6 +448,16 @@ void TestPlayback::draggingTheBar() {
     QCOMPARE(bar->value(), 1200);
     QCOMPARE(f.engine.currentPosition(), seeks ? 12000000 : 20 * kBytesPerSecond);
 
+    // A click on the groove jumps there.
+    QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(bar->width() / 4, bar->height() / 2));
+    if (seeks) {
+        QVERIFY2(std::abs(bar->value() - bar->maximum() / 4) < bar->maximum() / 20,
+                 qPrintable(QString::number(bar->value())));
+        QCOMPARE(f.engine.currentPosition(), bar->value() * 10000);
+    } else {
+        QCOMPARE(f.engine.currentPosition(), 20 * kBytesPerSecond);
+    }
+
     // The handle at the maximum asks for a little more than the length: ten bytes before the end.
     if (seeks) {
         bar->setValue(bar->maximum());
