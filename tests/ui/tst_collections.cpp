@@ -448,6 +448,21 @@ private slots:
         w->PM_LIBS->hide();
     }
 
+    // The right button opens the popup at once, as the buttons' context menu, and starts no long press.
+    void rightClickOpensPopup() {
+        QWindow* win = w->windowHandle();
+        const QPoint at = w->btnLib2->mapTo(w.get(), w->btnLib2->rect().center());
+        QCursor::setPos(w->mapToGlobal(at));
+        QTest::mousePress(win, Qt::RightButton, {}, at);
+        QVERIFY(w->PM_LIBS->isVisible());
+        QCOMPARE(w->PM_LIBSTag, 2);
+        QVERIFY(!w->TimerLongClick->isActive());
+        QVERIFY(menuEntry(w->PM_LIBS, QStringLiteral("Favorites")));
+        w->PM_LIBS->hide();
+        QTest::mouseRelease(win, Qt::RightButton, {}, at);
+        QCOMPARE(nextSpy->count(), 0);
+    }
+
     // A short click is a Like, never a long press; a pointer moved away prevents the popup too.
     void noPopupWithoutStillPress_data() {
         QTest::addColumn<bool>("release");
