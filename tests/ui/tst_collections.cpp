@@ -194,6 +194,23 @@ private slots:
         QVERIFY(!QFileInfo::exists(QStringLiteral("/Favorites")));
     }
 
+    // A base folder that cannot be made (here a file stands in its way) is reported, and the buttons still
+    // name their collections; a Like then reports the same, copies nothing and stays on the track.
+    void baseFolderThatCannotBeMade() {
+        const QString blocker = sbtest::makeTempDir(QStringLiteral("blocked")) + QStringLiteral("/file");
+        QVERIFY(sbtest::writeFile(blocker, "x"));
+        w->folderLibraryBase = blocker + QStringLiteral("/lib");
+        w->runGuarded([this] { w->initFolders(false); });
+        QCOMPARE(errors.size(), 1);
+        QCOMPARE(w->lbl_1_collection->text(), QStringLiteral("Favorites"));
+        QCOMPARE(w->lbl_1_count->text(), QStringLiteral("[0]"));
+
+        QTest::keyClick(w.get(), Qt::Key_F1);
+        QCOMPARE(errors.size(), 2);
+        QCOMPARE(nextSpy->count(), 0);
+        QVERIFY(QFileInfo(blocker).isFile());
+    }
+
     void countsMp3FilesInAnyCase() {
         for (const char* name : {"a.mp3", "b.MP3", "c.Mp3", ".hidden.mp3", "d.txt", "e.mp3.part", "mp3"})
             QVERIFY(sbtest::writeFile(lib("Favorites") + QLatin1String(name), "x"));
