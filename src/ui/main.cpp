@@ -15,6 +15,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QFrame>
+#include <QLayout>
 #include <QMenu>
 #include <QMessageBox>
 #include <QMouseEvent>
@@ -33,6 +34,9 @@ TFormMain::TFormMain(IAudioEngine* audioEngine, QWidget* parent) : QMainWindow(p
     // The design size and position; optionsLoad applies the stored geometry over it.
     resize(843, 535);
     move(0, 0);
+    // Lay the hidden window out now, so that the panel widths read during start-up are real ones.
+    layout()->activate();
+    centralWidget()->layout()->activate();
     Splitter1->setSizes({369, 843 - 369 - Splitter1->handleWidth()});
     FormCreate();
 }

@@ -15,6 +15,8 @@
 #include <functional>
 #include <memory>
 
+#include "form_message.h" // TDialogMessType
+
 class QAction;
 class QFrame;
 class QLabel;
@@ -32,8 +34,6 @@ class TBassPlayer;
 class TLanguageEngine;
 class TFormMessage;
 class TTrackListModel;
-
-enum TDialogMessType { dmtInfo, dmtWarning, dmtError };
 
 class TFormMain : public QMainWindow {
     Q_OBJECT

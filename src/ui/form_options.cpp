@@ -1,0 +1,124 @@
+#include "form_options.h"
+
+#include "dorOptions.h"
+#include "main.h"
+
+#include <QCheckBox>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace {
+const QString common = QStringLiteral("common");
+constexpr int fileNameRole = Qt::UserRole;
+} // namespace
+
+TFormOptions::TFormOptions(QWidget* owner)
+    : TFormDialog(owner, QStringLiteral("FormOptions"), QStringLiteral("Options"), 95, true) {
+    auto* body = new QWidget(this);
+    body->setObjectName(QStringLiteral("LayoutContent"));
+    auto* column = new QVBoxLayout(body);
+    column->setContentsMargins(20, 16, 20, 16);
+    column->setSpacing(8);
+
+    lblFolder = new QLabel(QStringLiteral("Folder for collections"), body);
+    lblFolder->setObjectName(QStringLiteral("lblFolder"));
+    edFolder = new QLineEdit(body);
+    edFolder->setObjectName(QStringLiteral("edFolder"));
+    lblFolder->setBuddy(edFolder);
+    btnSelectFolder = new QToolButton(body);
+    btnSelectFolder->setObjectName(QStringLiteral("btnSelectFolder"));
+    btnSelectFolder->setText(QStringLiteral("..."));
+    btnSelectFolder->setToolTip(QStringLiteral("Choose folder"));
+    btnSelectFolder->setAutoRaise(false);
+    connect(btnSelectFolder, &QToolButton::clicked, this, &TFormOptions::btnSelectFolderClick);
+    auto* folderRow = new QHBoxLayout();
+    folderRow->setSpacing(6);
+    folderRow->addWidget(edFolder, 1);
+    folderRow->addWidget(btnSelectFolder);
+    column->addWidget(lblFolder);
+    column->addLayout(folderRow);
+    column->addSpacing(10);
+
+    cbPlayNextAfterCopy = new QCheckBox(QStringLiteral("Play next track after copy"), body);
+    cbPlayNextAfterCopy->setObjectName(QStringLiteral("cbPlayNextAfterCopy"));
+    cbAutoOffcet = new QCheckBox(QStringLiteral("Auto offset at play"), body);
+    cbAutoOffcet->setObjectName(QStringLiteral("cbAutoOffcet"));
+    cbPlayRandom = new QCheckBox(QStringLiteral("Play in random order"), body);
+    cbPlayRandom->setObjectName(QStringLiteral("cbPlayRandom"));
+    for (QCheckBox* c : {cbPlayNextAfterCopy, cbAutoOffcet, cbPlayRandom})
+        column->addWidget(c);
+    column->addSpacing(10);
+
+    lblLanguage = new QLabel(QStringLiteral("Language"), body);
+    lblLanguage->setObjectName(QStringLiteral("lblLanguage"));
+    cbLanguage = new QListWidget(body);
+    cbLanguage->setObjectName(QStringLiteral("cbLanguage"));
+    cbLanguage->setSelectionMode(QAbstractItemView::SingleSelection);
+    cbLanguage->setMinimumHeight(73);
+    lblLanguage->setBuddy(cbLanguage);
+    column->addWidget(lblLanguage);
+    column->addWidget(cbLanguage, 1);
+
+    setBody(body);
+    resize(554, 474);
+    centerOnScreen();
+}
+
+void TFormOptions::form_ReadOptions() {
+    edFolder->setText(
+        optionsBase->ReadString(common, QStringLiteral("folder_lib"), TFormMain::defaultLibraryBase()));
+    cbPlayNextAfterCopy->setChecked(optionsBase->ReadBool(common, QStringLiteral("auto_play_next"), true));
+    cbAutoOffcet->setChecked(optionsBase->ReadBool(common, QStringLiteral("auto_offset"), false));
+    cbPlayRandom->setChecked(optionsBase->ReadBool(common, QStringLiteral("random_play"), false));
+
+    cbLanguage->clearSelection();
+    if (cbLanguage->count() == 0)
+        return;
+    const QString language = optionsBase->ReadString(common, QStringLiteral("language"), QString());
+    // No language chosen means the built-in English texts: mark English when there is such a file, and
+    // otherwise nothing, so that OK does not switch to whichever file happens to be listed first.
+    const QString wanted = language.isEmpty() ? QStringLiteral("English") : language;
+    for (int i = 0; i < cbLanguage->count(); ++i) {
+        QListWidgetItem* item = cbLanguage->item(i);
+        const QString file = item->data(fileNameRole).toString();
+        const QString key = language.isEmpty() ? QFileInfo(file).completeBaseName() : file;
+        if (key.compare(wanted, Qt::CaseInsensitive) == 0) {
+            cbLanguage->setCurrentItem(item);
+            item->setSelected(true);
+            cbLanguage->scrollToItem(item);
+            return;
+        }
+    }
+}
+
+void TFormOptions::form_SaveOptions() {
+    optionsBase->WriteString(common, QStringLiteral("folder_lib"), edFolder->text());
+    optionsBase->WriteBool(common, QStringLiteral("auto_play_next"), cbPlayNextAfterCopy->isChecked());
+    optionsBase->WriteBool(common, QStringLiteral("auto_offset"), cbAutoOffcet->isChecked());
+    optionsBase->WriteBool(common, QStringLiteral("random_play"), cbPlayRandom->isChecked());
+    optionsBase->WriteString(common, QStringLiteral("language"), Form_Language());
+}
+
+void TFormOptions::Form_LangAdd(const QString& sLanguage) {
+    // The list shows the language's name; the file name is what the setting keeps.
+    auto* item = new QListWidgetItem(QFileInfo(sLanguage).completeBaseName(), cbLanguage);
+    item->setData(fileNameRole, sLanguage);
+    item->setToolTip(sLanguage);
+}
+
+QString TFormOptions::Form_Language() const {
+    const QList<QListWidgetItem*> chosen = cbLanguage->selectedItems();
+    return chosen.isEmpty() ? QString() : chosen.first()->data(fileNameRole).toString();
+}
+
+void TFormOptions::btnSelectFolderClick() {
+    const QString folder = QFileDialog::getExistingDirectory(this, lblFolder->text(), edFolder->text());
+    if (!folder.isEmpty())
+        edFolder->setText(folder);
+}
