@@ -192,6 +192,7 @@ TTrackListEvents::TTrackListEvents(QListView* listView) : QObject(listView), vie
             &TTrackListEvents::checkSelection);
     // The selection model clears itself on a reset with its signals blocked; follow it silently.
     connect(model, &QAbstractItemModel::modelReset, this, [this] { lastRow = trackListSelectedRow(view); });
+    viewport = view->viewport();
     view->viewport()->installEventFilter(this);
     lastRow = trackListSelectedRow(view);
 }
@@ -205,9 +206,7 @@ void TTrackListEvents::checkSelection() {
 }
 
 bool TTrackListEvents::eventFilter(QObject* watched, QEvent* event) {
-    // The event type first: the viewport also sends events while the view is being destroyed, when the
-    // view may no longer be called.
-    if (event->type() == QEvent::MouseButtonDblClick && watched == view->viewport() &&
+    if (watched == viewport && event->type() == QEvent::MouseButtonDblClick &&
         static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
         // Taken here rather than from QListView's signal: that one misses empty space, and a handler that
         // refills the list would otherwise see the view treat the event as a fresh press on a new entry.

@@ -473,8 +473,15 @@ private slots:
         QTRY_VERIFY(w->PM_LIBS->isVisible());
 
         QCOMPARE(w->PM_LIBSTag, button);
-        QStringList expected{"Archive", "Car",  "Favorites", "Rock && Roll",
-                             "Sport",   "Temp", "-",         "Create new folder"};
+        // Every sub-folder of the base folder, in the file system's order ("&" escaped for the menu).
+        QStringList expected;
+        for (const QString& name :
+             QDir(base).entryList(QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Unsorted))
+            expected << QString(name).replace('&', QStringLiteral("&&"));
+        QCOMPARE(expected.size(), 6);
+        QVERIFY(expected.contains("Rock && Roll") && expected.contains("Favorites"));
+        expected << "-"
+                 << "Create new folder";
         if (offersDelete)
             expected << "Delete from collection";
         QCOMPARE(menuTexts(w->PM_LIBS), expected);
