@@ -46,6 +46,11 @@ QString fileNamePart(const QString& path) {
     return slash < 0 ? path : path.mid(slash + 1);
 }
 
+QString textOf(const TLanguageEngine* language, const char* key, const char* def) {
+    const QString text = QString::fromUtf8(def);
+    return language ? language->getText(QString::fromLatin1(key), text) : text;
+}
+
 // Menu texts treat '&' as a mnemonic mark; a folder name is shown as it is.
 QString menuText(QString name) {
     return name.replace(QLatin1Char('&'), QLatin1String("&&"));
@@ -77,16 +82,22 @@ void TFormMain::initFolders(bool reset) {
             names << name;
     }
 
-    checkFolder(folderLibraryBase);
-    for (const QString& name : std::as_const(names))
-        checkFolder(folderLibraryBase + name);
     folderLibrary1 = names.at(0);
     folderLibrary2 = names.at(1);
-
     addLog(QStringLiteral("initFolders"));
     addLogValue(QStringLiteral("> folderLibraryBase"), folderLibraryBase);
     addLogValue(QStringLiteral("> folderLibrary1"), folderLibrary1);
     addLogValue(QStringLiteral("> folderLibrary2"), folderLibrary2);
+
+    // The buttons show their collections even when a folder cannot be made; the error is reported after.
+    try {
+        checkFolder(folderLibraryBase);
+        for (const QString& name : std::as_const(names))
+            checkFolder(folderLibraryBase + name);
+    } catch (...) {
+        updateButtons();
+        throw;
+    }
     updateButtons();
 }
 
@@ -110,6 +121,8 @@ void TFormMain::runLike(const QString& sFile, const QString& sLib) {
     const QString name = fileNamePart(sFile);
     if (name.isEmpty())
         throw SbError(QStringLiteral("There is no track to copy in \"%1\".").arg(sFile));
+    if (!isUsableFolderName(sLib))
+        throw SbError(QStringLiteral("No collection is chosen for this button."));
     checkFolder(folderLibraryBase);
     const QString target = withDelim(folderLibraryBase + sLib) + name;
     checkFolder(withDelim(folderLibraryBase + sLib)); // the first Like into a collection creates it
@@ -120,12 +133,9 @@ void TFormMain::runLike(const QString& sFile, const QString& sLib) {
     const bool exists =
         there.exists() || there.isSymLink() || copyFileNoReplace(sFile, target) == TCopyResult::TargetExists;
     if (exists) {
-        const auto text = [this](const char* key, const char* def) {
-            const QString d = QString::fromUtf8(def);
-            return LanguageEngine ? LanguageEngine->getText(QString::fromLatin1(key), d) : d;
-        };
-        showInfo(text("txt_file_exists", "File exists!"),
-                 text("txt_file_exists_hint", "File alredy exists") + QStringLiteral(": ") + name,
+        showInfo(textOf(LanguageEngine, "txt_file_exists", "File exists!"),
+                 textOf(LanguageEngine, "txt_file_exists_hint", "File alredy exists") + QStringLiteral(": ") +
+                     name,
                  dmtWarning);
     } else {
         showInfo(sb::copyToCollection, target, dmtInfo);
@@ -229,27 +239,28 @@ void TFormMain::actCreateNewLibExecute() {
     const auto refuse = [this](const QString& text) {
         QMessageBox::warning(this, actCreateNewLib->text(), text);
     };
-    const auto text = [this](const char* key, const char* def) {
-        const QString d = QString::fromUtf8(def);
-        return LanguageEngine ? LanguageEngine->getText(QString::fromLatin1(key), d) : d;
-    };
     if (name.isEmpty())
-        return refuse(text("txt_folder_name_empty", "Please enter a name for the new folder."));
+        return refuse(
+            textOf(LanguageEngine, "txt_folder_name_empty", "Please enter a name for the new folder."));
     if (name.contains(pathDelim) || name.contains(QChar(0)))
-        return refuse(text("txt_folder_name_delim", "A folder name can not contain \"/\"."));
+        return refuse(
+            textOf(LanguageEngine, "txt_folder_name_delim", "A folder name can not contain \"/\"."));
     if (name == QLatin1String(".") || name == QLatin1String(".."))
-        return refuse(text("txt_folder_name_dots", "\".\" and \"..\" can not be used as folder names."));
+        return refuse(textOf(LanguageEngine, "txt_folder_name_dots",
+                             "\".\" and \"..\" can not be used as folder names."));
 
     checkFolder(folderLibraryBase);
     const QString path = folderLibraryBase + name;
     if (QFileInfo::exists(path) || QFileInfo(path).isSymLink())
-        return refuse(text("txt_folder_exists", "A folder or file of this name already exists") +
-                      QStringLiteral(": ") + name);
+        return refuse(
+            textOf(LanguageEngine, "txt_folder_exists", "A folder or file of this name already exists") +
+            QStringLiteral(": ") + name);
     if (::mkdir(QFile::encodeName(path).constData(), 0777) != 0) {
         const int err = errno;
         if (err == EEXIST)
-            return refuse(text("txt_folder_exists", "A folder or file of this name already exists") +
-                          QStringLiteral(": ") + name);
+            return refuse(
+                textOf(LanguageEngine, "txt_folder_exists", "A folder or file of this name already exists") +
+                QStringLiteral(": ") + name);
         throw SbError(QStringLiteral("Can not create the folder \"%1\": %2.")
                           .arg(path, QString::fromStdString(std::generic_category().message(err))));
     }
@@ -264,11 +275,8 @@ void TFormMain::actDelFromLibExecute() {
         updateButtons(); // gone meanwhile: nothing to delete, but the counters may be stale
         return;
     }
-    const auto text = [this](const char* key, const char* def) {
-        const QString d = QString::fromUtf8(def);
-        return LanguageEngine ? LanguageEngine->getText(QString::fromLatin1(key), d) : d;
-    };
-    const QString question = text("txt_delete_from_collection", "Delete \"%1\" from the collection \"%2\"?");
+    const QString question =
+        textOf(LanguageEngine, "txt_delete_from_collection", "Delete \"%1\" from the collection \"%2\"?");
     if (QMessageBox::question(this, actDelFromLib->text(), question.arg(name, lib),
                               QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes)
         return;

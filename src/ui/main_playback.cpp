@@ -1,27 +1,192 @@
-// Playback: the player and the playback actions.
+// Playback: the player, its callbacks, the position bar and the eight playback actions. The track list
+// is the playlist: Next, Previous and the end of a track only move its selection, and the list's change
+// handler starts the selected track.
+#include "AudioEngine.h"
+#include "TrackList.h"
+#include "dorBass.h"
+#include "dorLog.h"
+#include "dorTools.h"
 #include "main.h"
 
-#include "dorLog.h"
+#include <QAction>
+#include <QDateTime>
+#include <QLabel>
+#include <QListView>
+#include <QRandomGenerator>
+#include <QSlider>
+#include <algorithm>
 
-#include <QFileInfo>
+namespace {
 
-// Seams: filled in with the audio player.
+// One unit of the position bar is this many bytes of the stream.
+constexpr double kBarUnitBytes = 10000.0;
+
+int barUnits(qint64 bytes) {
+    return static_cast<int>(roundHalfEven(static_cast<double>(bytes) / kBarUnitBytes));
+}
+
+// The random order of Next: seeded once per run from the clock, so it differs from run to run.
+QRandomGenerator& playOrder() {
+    static QRandomGenerator generator(static_cast<quint32>(QDateTime::currentMSecsSinceEpoch()));
+    return generator;
+}
+
+// The program moving the bar never seeks: shrinking the range may move the value.
+void setBarMaximum(TFormMain& w) {
+    const int guard = w.TrackBar1Tag;
+    w.TrackBar1Tag = 1;
+    w.TrackBar1->setMaximum(std::max(barUnits(w.PLAYER->PositionMax()), 0));
+    w.TrackBar1Tag = guard;
+}
+
+void showPlayImage(TFormMain& w, bool playing) {
+    w.imgPause->setVisible(playing);
+    w.imgPlay->setVisible(!playing);
+}
+
+} // namespace
+
 void TFormMain::initPlayer() {
+    if (!engine) {
+        ownedEngine = createDefaultAudioEngine();
+        engine = ownedEngine.get();
+    }
+    // The native handle only when the window already has one: asking for it would create it early.
+    // The engine keeps it for the record and needs none.
+    PLAYER = new TBassPlayer(*engine, static_cast<quintptr>(internalWinId()));
+    PLAYER->setOnTimer(
+        [this](TBassPlayer* sender) { runGuarded([this, sender] { onPlayerTimer(sender); }); });
+    PLAYER->setOnComplete(
+        [this](TBassPlayer* sender) { runGuarded([this, sender] { onPlayerComplete(sender); }); });
     secondsOffset = 10;
+    connect(TrackBar1, &QSlider::valueChanged, this, [this] { runGuarded([this] { TrackBar1Change(); }); });
 }
-void TFormMain::freePlayer() {}
+
+void TFormMain::freePlayer() {
+    // The player releases the engine in its destructor, so the engine goes after it.
+    delete PLAYER;
+    PLAYER = nullptr;
+    engine = nullptr;
+    ownedEngine.reset();
+}
+
 void TFormMain::playTrack(const QString& path) {
+    actStop->trigger();
     addLogValue(QStringLiteral("playTrack (start)"), path);
-    currentFile = QFileInfo(path).fileName();
+    if (!PLAYER)
+        return;
+    try {
+        addLog(QStringLiteral("> Play track"));
+        PLAYER->PlayTrack(path);
+        const int cut = path.lastIndexOf(pathDelim);
+        currentFile = path.mid(cut + 1);
+        lblCurrentFile->setText(currentFile);
+        actPlay->trigger();
+        // Also when Play did nothing because the window is not active: the track plays all the same.
+        showPlayImage(*this, true);
+        setBarMaximum(*this);
+        lbl_fm_1->setText(currentFile + QStringLiteral("   "));
+        lbl_fm_2->setText(path.left(cut + 1));
+        const int index = getTrackIndexByName(currentFile);
+        if (index >= 0) {
+            updateProgress(index);
+            if (trackListSelectedRow(lbTracklist) != index)
+                trackListSelectRow(lbTracklist, index);
+        } else {
+            updateProgress(0);
+        }
+    } catch (...) {
+        // A track that cannot start is passed over quietly; the log tells why nothing plays.
+        addLog(QStringLiteral("> Can not play"));
+    }
 }
-void TFormMain::onPlayerTimer(TBassPlayer*) {}
-void TFormMain::onPlayerComplete(TBassPlayer*) {}
-void TFormMain::TrackBar1Change() {}
-void TFormMain::actPlayExecute() {}
-void TFormMain::actPauseExecute() {}
-void TFormMain::actPlayPauseExecute() {}
-void TFormMain::actStopExecute() {}
-void TFormMain::actNextExecute() {}
-void TFormMain::actPrevExecute() {}
-void TFormMain::actRewindExecute() {}
-void TFormMain::actForwardExecute() {}
+
+void TFormMain::onPlayerTimer(TBassPlayer*) {
+    TrackBar1Tag = 1;
+    TrackBar1->setValue(barUnits(PLAYER->Position()));
+    TrackBar1Tag = 0;
+    lblTime->setText(PLAYER->TimeCurrent() + QStringLiteral(" / ") + PLAYER->TimeTotal());
+}
+
+void TFormMain::onPlayerComplete(TBassPlayer*) {
+    // Runs inside the player's tick, so the next track starts before the tick returns.
+    actNext->trigger();
+}
+
+void TFormMain::TrackBar1Change() {
+    if (TrackBar1Tag != 0 || !PLAYER)
+        return;
+    PLAYER->setPosition(static_cast<qint64>(TrackBar1->value()) * static_cast<qint64>(kBarUnitBytes));
+}
+
+void TFormMain::actPlayExecute() {
+    // Keys reach a window that is not active only by accident (a popup holding the focus, a shortcut
+    // replayed by another window); playing then is left to the track list.
+    if (!isActiveWindow() || !PLAYER)
+        return;
+    TrackBar1Tag = 0;
+    PLAYER->Play();
+    showPlayImage(*this, true);
+    setBarMaximum(*this);
+    if (opt_auto_offset && PLAYER->PositionMax() > 0)
+        actForward->trigger();
+}
+
+void TFormMain::actPauseExecute() {
+    if (!PLAYER)
+        return;
+    TrackBar1Tag = 1;
+    PLAYER->Pause();
+    showPlayImage(*this, false);
+}
+
+void TFormMain::actPlayPauseExecute() {
+    if (!isActiveWindow() || !PLAYER)
+        return;
+    if (PLAYER->isPlaying())
+        actPause->trigger();
+    else
+        actPlay->trigger();
+}
+
+void TFormMain::actStopExecute() {
+    if (!PLAYER)
+        return;
+    TrackBar1Tag = 1;
+    PLAYER->Stop();
+    TrackBar1->setValue(0);
+    showPlayImage(*this, false);
+}
+
+void TFormMain::actNextExecute() {
+    const int count = trackModel->count();
+    if (opt_random_play) {
+        // Any entry, the selected one and folders included; selecting the selected entry changes nothing.
+        if (count > 0)
+            trackListSelectRow(lbTracklist, static_cast<int>(playOrder().bounded(count)));
+        return;
+    }
+    const int row = trackListSelectedRow(lbTracklist);
+    if (row >= 0 && row < count - 1)
+        trackListSelectRow(lbTracklist, row + 1);
+    else
+        actStop->trigger(); // no wrap-around after the last entry
+}
+
+void TFormMain::actPrevExecute() {
+    const int row = trackListSelectedRow(lbTracklist);
+    if (row > 0)
+        trackListSelectRow(lbTracklist, row - 1);
+    else
+        actStop->trigger();
+}
+
+void TFormMain::actRewindExecute() {
+    if (PLAYER)
+        PLAYER->Backward(secondsOffset);
+}
+
+void TFormMain::actForwardExecute() {
+    if (PLAYER)
+        PLAYER->Forward(secondsOffset);
+}

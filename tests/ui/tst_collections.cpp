@@ -194,6 +194,23 @@ private slots:
         QVERIFY(!QFileInfo::exists(QStringLiteral("/Favorites")));
     }
 
+    // A base folder that cannot be made (here a file stands in its way) is reported, and the buttons still
+    // name their collections; a Like then reports the same, copies nothing and stays on the track.
+    void baseFolderThatCannotBeMade() {
+        const QString blocker = sbtest::makeTempDir(QStringLiteral("blocked")) + QStringLiteral("/file");
+        QVERIFY(sbtest::writeFile(blocker, "x"));
+        w->folderLibraryBase = blocker + QStringLiteral("/lib");
+        w->runGuarded([this] { w->initFolders(false); });
+        QCOMPARE(errors.size(), 1);
+        QCOMPARE(w->lbl_1_collection->text(), QStringLiteral("Favorites"));
+        QCOMPARE(w->lbl_1_count->text(), QStringLiteral("[0]"));
+
+        QTest::keyClick(w.get(), Qt::Key_F1);
+        QCOMPARE(errors.size(), 2);
+        QCOMPARE(nextSpy->count(), 0);
+        QVERIFY(QFileInfo(blocker).isFile());
+    }
+
     void countsMp3FilesInAnyCase() {
         for (const char* name : {"a.mp3", "b.MP3", "c.Mp3", ".hidden.mp3", "d.txt", "e.mp3.part", "mp3"})
             QVERIFY(sbtest::writeFile(lib("Favorites") + QLatin1String(name), "x"));
@@ -446,6 +463,21 @@ private slots:
         QVERIFY(entries(lib("Archive")).isEmpty());
         QCOMPARE(nextSpy->count(), 0);
         w->PM_LIBS->hide();
+    }
+
+    // The right button opens the popup at once, as the buttons' context menu, and starts no long press.
+    void rightClickOpensPopup() {
+        QWindow* win = w->windowHandle();
+        const QPoint at = w->btnLib2->mapTo(w.get(), w->btnLib2->rect().center());
+        QCursor::setPos(w->mapToGlobal(at));
+        QTest::mousePress(win, Qt::RightButton, {}, at);
+        QVERIFY(w->PM_LIBS->isVisible());
+        QCOMPARE(w->PM_LIBSTag, 2);
+        QVERIFY(!w->TimerLongClick->isActive());
+        QVERIFY(menuEntry(w->PM_LIBS, QStringLiteral("Favorites")));
+        w->PM_LIBS->hide();
+        QTest::mouseRelease(win, Qt::RightButton, {}, at);
+        QCOMPARE(nextSpy->count(), 0);
     }
 
     // A short click is a Like, never a long press; a pointer moved away prevents the popup too.

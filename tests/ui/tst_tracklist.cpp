@@ -272,11 +272,11 @@ void TestTrackList::scanListsParentFoldersAndTracksInEnumerationOrder() {
     const QStringList log = logSince(logStart);
     QVERIFY(log.contains("ScanFolder: " + music.chopped(1)));
     QVERIFY(log.contains(QString("> Found: %1 files(s)").arg(trackCount)));
-    // The first track entry is selected, and the selection started it: the change handler stopped the
-    // player once more after the scan's own stop.
+    // The first track entry is selected, and the selection started it: after the scan's own stop, the
+    // change handler and the start of the track stopped the player once each.
     QCOMPARE(trackListSelectedRow(form->lbTracklist), 1 + folders.size());
     QCOMPARE(form->currentFile, tracks[0]);
-    QCOMPARE(stopCount(), 2);
+    QCOMPARE(stopCount(), 3);
     for (QAction* a : {form->actPlay, form->actStop, form->actNext, form->actCommand1, form->actDelFromLib})
         QVERIFY(a->isEnabled());
 }
@@ -313,7 +313,7 @@ void TestTrackList::missingFolderKeepsTheListAndDisablesThePlayerActions() {
     stops = 0;
     scan(music);
     QVERIFY(form->actStop->isEnabled());
-    QCOMPARE(stopCount(), 1); // only the change handler's stop
+    QCOMPARE(stopCount(), 2); // only the change handler's stop and the track start's
 }
 
 void TestTrackList::rootHasNoParentEntry() {
@@ -395,12 +395,13 @@ void TestTrackList::doubleClickOnTrackOrNothingOnlyStops() {
     const int firstTrack = trackListSelectedRow(form->lbTracklist);
     const int other = firstTrack == 1 ? 2 : 1;
 
-    // The first click starts the other track (a stop), the double click stops it again.
+    // The first click starts the other track (two stops: the change handler's and the track start's),
+    // the double click stops it again.
     stops = 0;
     doubleClick(form->lbTracklist->viewport(), rowCentre(other));
     QCOMPARE(trackListSelectedRow(form->lbTracklist), other);
     QCOMPARE(form->currentFolder, folder);
-    QCOMPARE(stopCount(), 2);
+    QCOMPARE(stopCount(), 3);
 
     // With nothing selected: a stop, nothing else.
     trackListSelectRow(form->lbTracklist, -1);
@@ -425,18 +426,19 @@ void TestTrackList::selectionChangeStartsTracksOnly() {
     QTest::mouseClick(form->lbTracklist->viewport(), Qt::LeftButton, {}, rowCentre(first));
     QCOMPARE(stopCount(), 0); // the selected entry again: no restart
 
+    // Each start stops twice: the change handler, then the start of the track itself.
     QTest::mouseClick(form->lbTracklist->viewport(), Qt::LeftButton, {}, rowCentre(second));
-    QCOMPARE(stopCount(), 1);
+    QCOMPARE(stopCount(), 2);
     QCOMPARE(form->currentFile, m->entry(second).description);
 
     QTest::keyClick(form->lbTracklist, Qt::Key_Up);
-    QCOMPARE(stopCount(), 2);
+    QCOMPARE(stopCount(), 4);
     QCOMPARE(form->currentFile, m->entry(first).description);
 
     // A folder entry selected by a click opens nothing and stops nothing.
     QTest::mouseClick(form->lbTracklist->viewport(), Qt::LeftButton, {}, rowCentre(1));
     QCOMPARE(trackListSelectedRow(form->lbTracklist), 1);
-    QCOMPARE(stopCount(), 2);
+    QCOMPARE(stopCount(), 4);
     QCOMPARE(form->currentFolder, music);
 }
 
