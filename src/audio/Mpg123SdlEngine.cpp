@@ -5,8 +5,9 @@
 //   (mpg123_open, format, Xing/LAME length or a frame-header scan) before the stream is published;
 //   after that the UI thread only changes flags and counters.
 // - the decoder thread (one per engine, from init to release) alone touches a published stream's
-//   mpg123 handle and its SDL_AudioStream converter: it decodes, converts to the device format and
-//   queues the result as blocks, keeping each stream about 0.75 s ahead, and carries out seeks.
+//   mpg123 handle and its SDL_AudioStream converter: from a stream's first play on, it decodes,
+//   converts to the device format and queues the result as blocks, keeping the stream about 0.75 s
+//   ahead of the device, and carries out seeks.
 // - SDL's audio thread runs the device callback: it hands queued blocks to the device, mixing the
 //   playing streams, and advances each stream's position by what it handed over.
 // One mutex guards the stream table and every stream's queue, state and counters. It is held only for
@@ -23,7 +24,6 @@
 #include <SDL.h>
 #include <algorithm>
 #include <atomic>
-#include <chrono>
 #include <cmath>
 #include <condition_variable>
 #include <cstring>
@@ -38,9 +38,10 @@ namespace {
 
 constexpr quint32 kEngineVersion = 0x02040001;
 constexpr int kDeviceChannels = 2;
-constexpr Uint16 kDeviceSamples = 1024;      // frames per device callback: about 23 ms at 44.1 kHz
-constexpr double kAheadSeconds = 0.75;       // how far the decoder keeps each stream ahead of the device
-constexpr size_t kChunkBytes = 4 * 1152 * 4; // one decode step: four MPEG frames of 16-bit stereo
+constexpr Uint16 kDeviceSamples = 2048;      // frames per device callback: about 46 ms at 44.1 kHz
+constexpr double kAheadSeconds = 0.75;       // how far the decoder keeps each stream ahead of the device; it
+                                             // wakes when a stream falls below half of that and fills it up
+constexpr size_t kChunkBytes = 8 * 1152 * 4; // one decode step: eight MPEG frames of 16-bit stereo
 constexpr int kMaxEmptyReads = 64;           // reads without output before a stream counts as ended
 
 // Decoded audio in the device's format, with the stretch of the source it came from.
@@ -76,6 +77,8 @@ struct Stream {
     size_t usedBlocks = 0;    // blocks at the front of the queue that the device has had in full
     size_t queuedSamples = 0; // samples in the queue not yet handed to the device
     bool eofQueued = false;   // the queue ends with the end of the stream
+    bool started = false;     // play has been called once: only then is it worth decoding
+    bool filling = false;     // below half of the lead and not yet topped up
     qint64 endPos = 0;        // source byte position of that end
     bool seekPending = false;
     qint64 seekFrame = 0;
@@ -251,7 +254,6 @@ public:
                 nextHandle = 1;
             streams.emplace(handle, std::move(s));
         }
-        wake.notify_all();
         lastErr = AudioError::Ok;
         return handle;
     }
@@ -283,6 +285,8 @@ public:
             if (restart)
                 requestSeek(*s, 0, dropped);
             s->state = AudioActivity::Playing;
+            if (!s->started)
+                s->started = s->filling = true;
         }
         wake.notify_all();
         lastErr = AudioError::Ok;
@@ -411,6 +415,7 @@ private:
         s.seekPending = true;
         s.seekFrame = target / s.frameBytes;
         s.position = target;
+        s.filling = true;
         ++s.generation;
     }
 
@@ -455,8 +460,8 @@ private:
                         break; // the decoder is behind (just after a seek): silence for the rest
                     }
                 }
-                if (!s.eofQueued && s.queuedSamples < aheadSamples)
-                    hungry = true;
+                if (!s.eofQueued && !s.filling && s.queuedSamples < aheadSamples / 2)
+                    hungry = s.filling = true;
             }
         }
         if (hungry)
@@ -464,7 +469,7 @@ private:
     }
 
     bool needsWork(const Stream& s) const {
-        return s.seekPending || (!s.eofQueued && s.queuedSamples < aheadSamples);
+        return s.started && (s.seekPending || (!s.eofQueued && s.filling));
     }
 
     // The decoder thread.
@@ -479,7 +484,7 @@ private:
                     s = entry.second;
             }
             if (!s) {
-                wake.wait_for(lock, std::chrono::milliseconds(50));
+                wake.wait(lock);
                 continue;
             }
             std::deque<Block> spent;
@@ -505,6 +510,8 @@ private:
                     s->queuedSamples += block.pcm.size();
                     s->queue.push_back(std::move(block));
                 }
+                if (s->queuedSamples >= aheadSamples)
+                    s->filling = false;
                 if (eof) {
                     s->eofQueued = true;
                     s->endPos = s->decodePos;

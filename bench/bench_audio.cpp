@@ -1,0 +1,273 @@
+// The audio engine against bare libmpg123, as ratios measured in one run:
+//   open_*      opening a 10-minute MP3 (with its LAME header; without, so that it is scanned) against
+//               libmpg123 doing the same open (and scan) alone;
+//   play_cpu    process CPU time of playing 30 s through the engine against decoding the same 30 s
+//               with libmpg123 alone; also without what the open device costs when idle (SDL's
+//               output thread wakes every buffer whether anything plays or not);
+//   first_sample  time from freeing the previous track and opening the next to its first sample
+//               reaching the device (absolute; the device's buffer of 2048 frames is ~46 ms).
+// The 10-minute files (a tone mix with noise, so that decoding costs what music costs) are encoded once
+// and kept in the cache folder. Audio goes to SDL's dummy driver unless SONABIN_BENCH_AUDIODRIVER names
+// another; SONABIN_BENCH_PLAY_SECONDS shortens the playing run.
+#include "AudioEngine.h"
+
+#include <QDir>
+#include <QFile>
+#include <QStandardPaths>
+#include <QString>
+#include <benchmark/benchmark.h>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <ctime>
+#include <lame/lame.h>
+#include <mpg123.h>
+#include <random>
+#include <thread>
+#include <vector>
+
+namespace {
+
+constexpr int kRate = 44100;
+constexpr int kSeconds = 600;
+
+double cpuSeconds() {
+    timespec ts{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) + double(ts.tv_nsec) * 1e-9;
+}
+
+double wallSeconds() {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+// Encodes 10 minutes of 44.1 kHz stereo at 128 kbit/s, chunk by chunk. Returns false on failure.
+bool encodeTenMinutes(const QString& path, bool lameTag) {
+    lame_global_flags* gf = lame_init();
+    if (!gf)
+        return false;
+    lame_set_in_samplerate(gf, kRate);
+    lame_set_num_channels(gf, 2);
+    lame_set_brate(gf, 128);
+    lame_set_quality(gf, 7);
+    lame_set_bWriteVbrTag(gf, lameTag ? 1 : 0);
+    if (lame_init_params(gf) < 0) {
+        lame_close(gf);
+        return false;
+    }
+    const QString part = path + QStringLiteral(".part");
+    QFile out(part);
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        lame_close(gf);
+        return false;
+    }
+    std::mt19937 rng(1);
+    std::uniform_real_distribution<double> noise(-1.0, 1.0);
+    constexpr int chunk = 1152 * 16;
+    std::vector<short> pcm(2 * chunk);
+    std::vector<unsigned char> mp3(chunk * 5 / 4 + 7200);
+    long frame = 0;
+    bool ok = true;
+    for (long left = long(kRate) * kSeconds; left > 0 && ok; left -= chunk) {
+        const int n = int(std::min<long>(chunk, left));
+        for (int i = 0; i < n; ++i, ++frame) {
+            const double t = double(frame) / kRate;
+            const double v = 0.25 * std::sin(2 * M_PI * (220 + 40 * std::sin(t * 0.5)) * t) +
+                             0.15 * std::sin(2 * M_PI * 1375 * t) + 0.1 * noise(rng);
+            pcm[2 * i] = short(v * 32767);
+            pcm[2 * i + 1] = short((0.8 * v + 0.05 * noise(rng)) * 32767);
+        }
+        const int bytes = lame_encode_buffer_interleaved(gf, pcm.data(), n, mp3.data(), int(mp3.size()));
+        ok = bytes >= 0 && out.write(reinterpret_cast<const char*>(mp3.data()), bytes) == bytes;
+    }
+    const int bytes = lame_encode_flush(gf, mp3.data(), int(mp3.size()));
+    ok = ok && bytes >= 0 && out.write(reinterpret_cast<const char*>(mp3.data()), bytes) == bytes;
+    if (ok && lameTag) {
+        unsigned char tag[2880];
+        const size_t len = lame_get_lametag_frame(gf, tag, sizeof tag);
+        ok = len > 0 && out.seek(0) &&
+             out.write(reinterpret_cast<const char*>(tag), qint64(len)) == qint64(len);
+    }
+    lame_close(gf);
+    out.close();
+    ok = ok && QFile::rename(part, path);
+    if (!ok)
+        QFile::remove(part);
+    return ok;
+}
+
+// The cached 10-minute file; empty when it cannot be made.
+QString tenMinuteFile(bool lameTag) {
+    const QString dir = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) +
+                        QStringLiteral("/sonabin-bench");
+    QDir().mkpath(dir);
+    const QString path =
+        dir + (lameTag ? QStringLiteral("/ten-minutes-lame.mp3") : QStringLiteral("/ten-minutes-bare.mp3"));
+    if (QFile::exists(path) || encodeTenMinutes(path, lameTag))
+        return path;
+    return {};
+}
+
+// What an application does with libmpg123 alone to open a file and know its exact length.
+mpg123_handle* bareOpen(const QByteArray& path, bool scan) {
+    mpg123_handle* mh = mpg123_new(nullptr, nullptr);
+    mpg123_param(mh, MPG123_ADD_FLAGS, MPG123_GAPLESS | MPG123_QUIET, 0);
+    long rate = 0;
+    int channels = 0;
+    int encoding = 0;
+    if (mpg123_open(mh, path.constData()) != MPG123_OK ||
+        mpg123_getformat(mh, &rate, &channels, &encoding) != MPG123_OK) {
+        mpg123_delete(mh);
+        return nullptr;
+    }
+    if (scan)
+        mpg123_scan(mh);
+    benchmark::DoNotOptimize(mpg123_length(mh));
+    return mh;
+}
+
+std::unique_ptr<IAudioEngine> startEngine() {
+    const QByteArray driver = qgetenv("SONABIN_BENCH_AUDIODRIVER");
+    qputenv("SDL_AUDIODRIVER", driver.isEmpty() ? QByteArray("dummy") : driver);
+    auto engine = createDefaultAudioEngine();
+    if (!engine->init(-1, kRate, 0, 0))
+        return nullptr;
+    return engine;
+}
+
+void openRatio(benchmark::State& state, bool lameTag) {
+    const QString path = tenMinuteFile(lameTag);
+    auto engine = startEngine();
+    if (path.isEmpty() || !engine) {
+        state.SkipWithError("no fixture or no audio device");
+        return;
+    }
+    const QByteArray local = QFile::encodeName(path);
+    double engineTotal = 0;
+    double bareTotal = 0;
+    bool engineFirst = false;
+    for (auto _ : state) {
+        // Alternate which goes first, so that neither always finds the other's traces in the caches.
+        engineFirst = !engineFirst;
+        double bare = 0;
+        const auto runBare = [&] {
+            const double t0 = wallSeconds();
+            mpg123_handle* mh = bareOpen(local, !lameTag);
+            bare = wallSeconds() - t0;
+            mpg123_delete(mh);
+        };
+        if (!engineFirst)
+            runBare();
+        const double t0 = wallSeconds();
+        const quint32 h = engine->openFile(path);
+        const double spent = wallSeconds() - t0;
+        if (engineFirst)
+            runBare();
+        engineTotal += spent;
+        bareTotal += bare;
+        state.SetIterationTime(spent);
+        if (h == 0) {
+            state.SkipWithError("the engine did not open the file");
+            break;
+        }
+        engine->freeStream(h);
+    }
+    const double n = double(state.iterations());
+    state.counters["engine_ms"] = engineTotal / n * 1e3;
+    state.counters["bare_ms"] = bareTotal / n * 1e3;
+    state.counters["ratio"] = bareTotal > 0 ? engineTotal / bareTotal : 0;
+}
+
+void BM_OpenWithLameHeader(benchmark::State& state) {
+    openRatio(state, true);
+}
+void BM_OpenWithoutHeader(benchmark::State& state) {
+    openRatio(state, false);
+}
+
+void BM_PlayCpu(benchmark::State& state) {
+    const QByteArray env = qgetenv("SONABIN_BENCH_PLAY_SECONDS");
+    const int seconds = env.isEmpty() ? 30 : std::max(1, env.toInt());
+    const QString path = tenMinuteFile(true);
+    auto engine = startEngine();
+    if (path.isEmpty() || !engine) {
+        state.SkipWithError("no fixture or no audio device");
+        return;
+    }
+    for (auto _ : state) {
+        // libmpg123 decoding the same stretch, nothing else.
+        double c0 = cpuSeconds();
+        mpg123_handle* mh = bareOpen(QFile::encodeName(path), false);
+        std::vector<unsigned char> buf(4 * 1152 * 4);
+        long left = long(seconds) * kRate * 4;
+        while (left > 0) {
+            size_t done = 0;
+            const int rc = mpg123_read(mh, buf.data(), std::min<size_t>(buf.size(), size_t(left)), &done);
+            left -= long(done);
+            if (rc != MPG123_OK)
+                break;
+        }
+        mpg123_delete(mh);
+        const double bare = cpuSeconds() - c0;
+
+        // What the open device costs with nothing playing (SDL's output thread and our callback).
+        const double idleSpan = std::min(seconds, 5);
+        c0 = cpuSeconds();
+        std::this_thread::sleep_for(std::chrono::duration<double>(idleSpan));
+        const double idlePerSecond = (cpuSeconds() - c0) / idleSpan;
+
+        // The engine playing it in real time; the polling mimics the player's 250 ms timer.
+        c0 = cpuSeconds();
+        const double w0 = wallSeconds();
+        const quint32 h = engine->openFile(path);
+        engine->play(h, false);
+        const qint64 target = engine->secondsToBytes(h, seconds);
+        while (engine->position(h) < target && engine->activity(h) == AudioActivity::Playing)
+            std::this_thread::sleep_for(std::chrono::milliseconds(250));
+        engine->stop(h);
+        engine->freeStream(h);
+        const double played = cpuSeconds() - c0;
+        const double wall = wallSeconds() - w0;
+        state.SetIterationTime(wall);
+
+        state.counters["seconds"] = seconds;
+        state.counters["engine_cpu_ms"] = played * 1e3;
+        state.counters["bare_cpu_ms"] = bare * 1e3;
+        state.counters["ratio"] = bare > 0 ? played / bare : 0;
+        state.counters["cpu_percent"] = played / wall * 100;
+        state.counters["idle_device_cpu_ms"] = idlePerSecond * wall * 1e3;
+        state.counters["ratio_without_idle_device"] = bare > 0 ? (played - idlePerSecond * wall) / bare : 0;
+    }
+}
+
+void BM_FirstSample(benchmark::State& state) {
+    const QString path = tenMinuteFile(true);
+    auto engine = startEngine();
+    if (path.isEmpty() || !engine) {
+        state.SkipWithError("no fixture or no audio device");
+        return;
+    }
+    quint32 previous = 0;
+    int phase = 0;
+    for (auto _ : state) {
+        // Start at varying points of the device's cycle, as a user's click would.
+        std::this_thread::sleep_for(std::chrono::milliseconds(phase = (phase + 17) % 50));
+        const double t0 = wallSeconds();
+        engine->freeStream(previous);
+        const quint32 h = engine->openFile(path);
+        engine->play(h, false);
+        while (engine->position(h) == 0)
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        state.SetIterationTime(wallSeconds() - t0);
+        previous = h;
+    }
+}
+
+} // namespace
+
+BENCHMARK(BM_OpenWithLameHeader)->UseManualTime()->Unit(benchmark::kMillisecond)->MinTime(1.0);
+BENCHMARK(BM_OpenWithoutHeader)->UseManualTime()->Unit(benchmark::kMillisecond)->MinTime(0.5);
+BENCHMARK(BM_FirstSample)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(40);
+BENCHMARK(BM_PlayCpu)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
+
+BENCHMARK_MAIN();
