@@ -146,6 +146,20 @@ public:
         return waitForSound(timeout, [] { return true; });
     }
 
+    // Waits until the driver writes its next buffer, which it does right after our callback has filled it;
+    // returns the monotonic time of that write, or -1 after `timeout` seconds.
+    double waitForWrite(double timeout) {
+        const qint64 start = bytesWritten();
+        const double end = now() + timeout;
+        while (now() < end) {
+            if (bytesWritten() != start)
+                return now();
+            const timespec pause{0, 200000};
+            nanosleep(&pause, nullptr);
+        }
+        return -1;
+    }
+
     qint64 bytesWritten() {
         if (!openFile())
             return 0;

@@ -28,6 +28,19 @@ namespace {
 
 constexpr int changes = 15;
 constexpr double trackSeconds = 5;
+// The device buffer the engine asks SDL for (Mpg123SdlEngine.cpp), so that both wait alike for the device.
+constexpr Uint16 deviceFrames = 2048;
+
+// Waits for the device's next buffer, then for the `index`th of `changes` even steps through one buffer
+// period, so that the key presses fall on every phase of the device's cycle alike.
+void startAtPhase(DiskWatch& watch, int index) {
+    const double period = double(deviceFrames) / 44100;
+    if (watch.waitForWrite(1) < 0)
+        return;
+    const double at = now() + (index + 0.5) * period / changes;
+    while (now() < at) {
+    }
+}
 
 void settle(double seconds) {
     const double end = now() + seconds;
@@ -91,6 +104,7 @@ std::vector<Change> measureWindow(const QString& folder, const QString& audio,
         if (watch.soundArrived())
             continue;
         Change c;
+        startAtPhase(watch, static_cast<int>(result.size()));
         const double start = now();
         QTest::keyClick(window.get(), Qt::Key_F8);
         c.ui = now() - start;
@@ -132,7 +146,7 @@ std::vector<Change> measureFloor(const QString& folder, const QString& audio,
     want.freq = 44100;
     want.format = AUDIO_S16SYS;
     want.channels = 2;
-    want.samples = 1024; // as the engine asks
+    want.samples = deviceFrames;
     want.callback = &Floor::callback;
     want.userdata = &floor;
     const SDL_AudioDeviceID dev = SDL_OpenAudioDevice(nullptr, 0, &want, nullptr, 0);
@@ -145,16 +159,20 @@ std::vector<Change> measureFloor(const QString& folder, const QString& audio,
     DiskWatch watch(audio);
     std::vector<std::vector<qint16>> decoded(changes);
     int i = 0;
-    for (const auto& [name, sound] : sounding) {
-        if (!sound || i >= changes)
+    for (const auto& [name, sounds] : sounding) {
+        if (!sounds || i >= changes)
             continue;
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
         watch.skipToEnd();
         Change c;
+        startAtPhase(watch, i);
         const double start = now();
         mpg123_handle* mh = mpg123_new(nullptr, nullptr);
         mpg123_param(mh, MPG123_ADD_FLAGS, MPG123_GAPLESS | MPG123_QUIET, 0);
-        if (mpg123_open(mh, QFile::encodeName(folder + '/' + name).constData()) == MPG123_OK) {
+        long rate = 0;
+        int channels = 0, encoding = 0;
+        if (mpg123_open(mh, QFile::encodeName(folder + '/' + name).constData()) == MPG123_OK &&
+            mpg123_getformat(mh, &rate, &channels, &encoding) == MPG123_OK) {
             std::vector<qint16>& pcm = decoded[static_cast<size_t>(i)];
             pcm.resize(4 * 1152 * 2); // four MPEG frames of stereo, as the engine's first step
             size_t got = 0;
