@@ -15,7 +15,8 @@ public:
                 continue;
             const std::string name = run.run_name.function_name;
             // Seconds per iteration: the median of the repetitions when there are several.
-            const double seconds = run.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
+            const double seconds =
+                run.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
             if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median")
                 medians[name] = seconds;
             else if (run.run_type == Run::RT_Iteration)

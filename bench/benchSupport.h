@@ -53,8 +53,8 @@ inline double median(std::vector<double> v) {
 
 // One row of the table that scripts/run-bench prints: appended as tab-separated fields to the file named
 // by SONABIN_BENCH_TABLE, and echoed on stdout either way.
-inline void tableRow(const QString& measurement, const QString& ours, const QString& floor, const QString& ratio,
-                     const QString& aim, bool met) {
+inline void tableRow(const QString& measurement, const QString& ours, const QString& floor,
+                     const QString& ratio, const QString& aim, bool met) {
     const QString line = QStringList{measurement, ours, floor, ratio, aim, met ? "ok" : "OVER"}.join('\t');
     std::printf("ROW\t%s\n", qPrintable(line));
     std::fflush(stdout);
@@ -129,8 +129,7 @@ public:
 
     // Polls until a sample that is not silence appears; returns the monotonic time of that poll, or -1
     // after `timeout` seconds. `alive` is asked between polls and ends the wait early when it says no.
-    template <typename Alive>
-    double waitForSound(double timeout, Alive alive, double step = 0.0005) {
+    template <typename Alive> double waitForSound(double timeout, Alive alive, double step = 0.0005) {
         const double end = now() + timeout;
         while (now() < end) {
             if (soundArrived())

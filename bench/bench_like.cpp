@@ -118,7 +118,8 @@ int main(int argc, char** argv) {
     const QString base = home.path() + "/Collections/";
     source = home.path() + "/Source/track.mp3";
     target = base + "One/track.mp3";
-    if (!makeCollection(base + "One") || !makeCollection(base + "Two") || !QDir().mkpath(home.path() + "/Source")) {
+    if (!makeCollection(base + "One") || !makeCollection(base + "Two") ||
+        !QDir().mkpath(home.path() + "/Source")) {
         std::fprintf(stderr, "cannot build the collections in %s\n", qPrintable(home.path()));
         return 1;
     }

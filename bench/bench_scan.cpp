@@ -118,6 +118,7 @@ int main(int argc, char** argv) {
                       2 * listing, 3);
     const double readdirListing = reporter.seconds("BM_ReaddirListing");
     if (readdirListing > 0)
-        sbbench::ratioRow("Folder scan, vs 2 bare readdir listings (median of 5)", scan, 2 * readdirListing, 3);
+        sbbench::ratioRow("Folder scan, vs 2 bare readdir listings (median of 5)", scan, 2 * readdirListing,
+                          3);
     return 0;
 }

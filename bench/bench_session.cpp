@@ -55,11 +55,15 @@ std::unique_ptr<Child> startProgram(const QString& folder, QString* audio, const
     *audio = root + QStringLiteral("/audio-%1.raw").arg(++runNumber);
     QFile::remove(*audio);
     const QString home = root + "/home";
-    return std::make_unique<Child>(QStringLiteral(SONABIN_BIN_DIR "/sonabin"),
-                                   QStringList{"HOME=" + home, "XDG_CONFIG_HOME=" + home + "/.config",
-                                               "XDG_DATA_HOME=" + home + "/.local/share",
-                                               "XDG_CACHE_HOME=" + home + "/.cache", "QT_QPA_PLATFORM=" + platform,
-                                               "SDL_AUDIODRIVER=" + driver, "SDL_DISKAUDIOFILE=" + *audio});
+    // SONABIN_BENCH_PROGRAM measures another build of the program (an executable named sonabin, with its
+    // Lang and Help folders beside it), for before-and-after figures.
+    const QString program =
+        qEnvironmentVariable("SONABIN_BENCH_PROGRAM", QStringLiteral(SONABIN_BIN_DIR "/sonabin"));
+    return std::make_unique<Child>(
+        program, QStringList{"HOME=" + home, "XDG_CONFIG_HOME=" + home + "/.config",
+                             "XDG_DATA_HOME=" + home + "/.local/share", "XDG_CACHE_HOME=" + home + "/.cache",
+                             "QT_QPA_PLATFORM=" + platform, "SDL_AUDIODRIVER=" + driver,
+                             "SDL_DISKAUDIOFILE=" + *audio});
 }
 
 // A track that costs to decode what music costs: two moving tones and noise, 44.1 kHz stereo at 128 kbit/s,
@@ -103,7 +107,8 @@ bool writeMusicLikeMp3(const QString& path, int seconds) {
         unsigned char tag[2880];
         const size_t len = lame_get_lametag_frame(gf, tag, sizeof tag);
         ok = len > 0 && out.seek(0) &&
-             out.write(reinterpret_cast<const char*>(tag), static_cast<qint64>(len)) == static_cast<qint64>(len);
+             out.write(reinterpret_cast<const char*>(tag), static_cast<qint64>(len)) ==
+                 static_cast<qint64>(len);
     }
     lame_close(gf);
     out.close();
@@ -242,8 +247,7 @@ double idleDeviceCpu(const char* driver, double seconds) {
     return cpu;
 }
 
-template <typename F>
-std::vector<double> repeat(int n, F f) {
+template <typename F> std::vector<double> repeat(int n, F f) {
     std::vector<double> values;
     for (int i = 0; i < n; ++i) {
         const double v = f();
@@ -306,9 +310,10 @@ int main() {
         for (size_t i = 0; i < ours.size(); ++i)
             std::printf("start-up run %zu: ours %.1f ms (cpu %.1f ms), floor %.1f ms (cpu %.1f ms)\n", i + 1,
                         ours[i].wall * 1000, ours[i].cpu * 1000, bare[i].wall * 1000, bare[i].cpu * 1000);
-        ratioRow("Start-up to sound, 1,000 tracks (wall, median of 5)", median(wall(ours)), median(wall(bare)),
+        ratioRow("Start-up to sound, 1,000 tracks (wall, median of 5)", median(wall(ours)),
+                 median(wall(bare)), 3);
+        ratioRow("Start-up to sound, 1,000 tracks (CPU, median of 5)", median(cpu(ours)), median(cpu(bare)),
                  3);
-        ratioRow("Start-up to sound, 1,000 tracks (CPU, median of 5)", median(cpu(ours)), median(cpu(bare)), 3);
     }
 
     // Memory.
@@ -335,7 +340,8 @@ int main() {
         double programCpu = -1;
         if (child && child->valid()) {
             // The dummy driver leaves no trace to watch: start-up takes a fraction of the settling time.
-            const bool playing = driver == "dummy" || watch.waitForSound(30, [&] { return child->running(); }) > 0;
+            const bool playing =
+                driver == "dummy" || watch.waitForSound(30, [&] { return child->running(); }) > 0;
             sleepFor(2);
             const double before = child->cpuSeconds();
             sleepFor(idleSeconds);
@@ -351,8 +357,8 @@ int main() {
             std::fprintf(stderr, "idle playing (%s): no figure\n", qPrintable(driver));
             ok = false;
         } else {
-            ratioRow(QStringLiteral("Idle playing 30 s, window shown, %1 driver (CPU)").arg(driver), programCpu,
-                     median(decode), 3);
+            ratioRow(QStringLiteral("Idle playing 30 s, window shown, %1 driver (CPU)").arg(driver),
+                     programCpu, median(decode), 3);
             // An open device with nothing to play, over a third of the time: SDL's own share.
             const double device = idleDeviceCpu(qPrintable(driver), idleSeconds / 3) * 3;
             if (device >= 0)
