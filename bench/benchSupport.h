@@ -13,6 +13,7 @@
 #include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
+#include <map>
 #include <spawn.h>
 #include <string>
 #include <sys/resource.h>
@@ -261,6 +262,24 @@ public:
                 total += f.readAll().split(' ').value(0).toDouble() * 1e-9;
         }
         return total;
+    }
+
+    // CPU seconds of each live thread so far, by thread id.
+    std::map<int, double> threadCpu() const {
+        std::map<int, double> result;
+        const QString tasks = QStringLiteral("/proc/%1/task").arg(pid);
+        for (const QString& t : QDir(tasks).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+            QFile f(tasks + '/' + t + "/schedstat");
+            if (f.open(QIODevice::ReadOnly))
+                result[t.toInt()] = f.readAll().split(' ').value(0).toDouble() * 1e-9;
+        }
+        return result;
+    }
+
+    // A thread's name as the system shows it.
+    QString threadName(int tid) const {
+        QFile f(QStringLiteral("/proc/%1/task/%2/comm").arg(pid).arg(tid));
+        return f.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(f.readAll().trimmed()) : QString();
     }
 
     // A field of /proc/<pid>/status in bytes (VmRSS, VmHWM, ...), or -1.

@@ -344,9 +344,18 @@ int main() {
                 driver == "dummy" || watch.waitForSound(30, [&] { return child->running(); }) > 0;
             sleepFor(2);
             const double before = child->cpuSeconds();
+            const std::map<int, double> threadsBefore = child->threadCpu();
             sleepFor(idleSeconds);
-            if (playing && child->running())
+            if (playing && child->running()) {
                 programCpu = child->cpuSeconds() - before;
+                for (const auto& [tid, cpu] : child->threadCpu()) {
+                    const auto was = threadsBefore.find(tid);
+                    const double used = cpu - (was == threadsBefore.end() ? 0 : was->second);
+                    std::printf("idle playing (%s): thread %d %s%s: %.1f ms\n", qPrintable(driver), tid,
+                                qPrintable(child->threadName(tid)), tid == child->id() ? " (window)" : "",
+                                used * 1000);
+                }
+            }
             // Less than the decoding alone costs means nothing played.
             if (!decode.empty() && programCpu < median(decode))
                 programCpu = -1;
