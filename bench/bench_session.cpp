@@ -348,9 +348,9 @@ int main() {
             sleepFor(idleSeconds);
             if (playing && child->running()) {
                 programCpu = child->cpuSeconds() - before;
-                for (const auto& [tid, cpu] : child->threadCpu()) {
+                for (const auto& [tid, threadTotal] : child->threadCpu()) {
                     const auto was = threadsBefore.find(tid);
-                    const double used = cpu - (was == threadsBefore.end() ? 0 : was->second);
+                    const double used = threadTotal - (was == threadsBefore.end() ? 0 : was->second);
                     std::printf("idle playing (%s): thread %d %s%s: %.1f ms\n", qPrintable(driver), tid,
                                 qPrintable(child->threadName(tid)), tid == child->id() ? " (window)" : "",
                                 used * 1000);
