@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: all setup configure build run test bench format clean
+.PHONY: all setup configure build run test fuzz bench format clean
 
 all: build
 
@@ -21,8 +21,20 @@ build: configure
 run: build
 	./$(BUILD)/bin/sonabin
 
+# Three suites, in order: the normal build's tests, the same tests built with sanitizers (build-asan), and
+# a short run of each fuzz target (build-fuzz, when clang is there).
+test: export CCACHE_BASEDIR := $(CURDIR)
+test: export CCACHE_NOHASHDIR := 1
 test: build
+	@echo "==== Normal suite: $(BUILD) ===="
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+	@JOBS=$(JOBS) bash scripts/test-sanitize
+	@JOBS=$(JOBS) bash scripts/fuzz 30
+
+# Each fuzz target for FUZZ_SECONDS, keeping the corpus it grows in build-fuzz/corpus.
+FUZZ_SECONDS ?= 300
+fuzz: setup
+	@JOBS=$(JOBS) bash scripts/fuzz $(FUZZ_SECONDS)
 
 bench: build
 	@bash scripts/run-bench $(BUILD)
@@ -31,4 +43,4 @@ format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
 
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) build-asan build-fuzz

@@ -56,7 +56,6 @@ void messageHandler(QtMsgType type, const QMessageLogContext& context, const QSt
 int main(int argc, char* argv[]) {
     g_previousHandler = qInstallMessageHandler(messageHandler);
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("sonabin"));
     installSignalHandlers(app);
     createLogWindow();
     int rc = 0;

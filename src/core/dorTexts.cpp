@@ -65,13 +65,15 @@ void TTexts::setText(const QString& key, const QString& value) {
 bool TTexts::loadFromFile(const QString& path) {
     // Only regular files: a FIFO or device would block or never end.
     const QFileInfo info(path);
-    if (!info.isFile())
+    if (!info.isFile() || info.size() > maxFileSize)
         return false;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return false;
-    const QByteArray bytes = file.read(maxFileSize + 1);
-    if (file.error() != QFileDevice::NoError || bytes.size() > maxFileSize)
+    // Read to the size found rather than to the limit: a buffer of the limit would be reserved for every
+    // file. One byte more shows a file that grew past the limit meanwhile.
+    const QByteArray bytes = file.read(info.size() + 1);
+    if (file.error() != QFileDevice::NoError || bytes.size() > info.size())
         return false;
     fromBytes(bytes);
     return true;
@@ -82,12 +84,16 @@ void TTexts::fromBytes(const QByteArray& bytes) {
 }
 
 QByteArray TTexts::toBytes() const {
+    // The mark goes in as a character: the encoder's own flag writes none for a file without lines, which
+    // would then read back as UTF-8.
     QString text;
+    if (FBom)
+        text += QChar(0xFEFF);
     for (const QString& line : FLines) {
         text += line;
         text += QLatin1String("\r\n");
     }
-    QStringEncoder encoder(FEncoding, FBom ? QStringEncoder::Flag::WriteBom : QStringEncoder::Flag::Default);
+    QStringEncoder encoder(FEncoding);
     return encoder.encode(text);
 }
 

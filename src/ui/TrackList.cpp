@@ -192,6 +192,7 @@ TTrackListEvents::TTrackListEvents(QListView* listView) : QObject(listView), vie
             &TTrackListEvents::checkSelection);
     // The selection model clears itself on a reset with its signals blocked; follow it silently.
     connect(model, &QAbstractItemModel::modelReset, this, [this] { lastRow = trackListSelectedRow(view); });
+    viewport = view->viewport();
     view->viewport()->installEventFilter(this);
     lastRow = trackListSelectedRow(view);
 }
@@ -205,7 +206,7 @@ void TTrackListEvents::checkSelection() {
 }
 
 bool TTrackListEvents::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == view->viewport() && event->type() == QEvent::MouseButtonDblClick &&
+    if (watched == viewport && event->type() == QEvent::MouseButtonDblClick &&
         static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
         // Taken here rather than from QListView's signal: that one misses empty space, and a handler that
         // refills the list would otherwise see the view treat the event as a fresh press on a new entry.

@@ -91,6 +91,8 @@ protected:
 private:
     void checkSelection();
     QListView* view;
+    // Compared, never dereferenced: events still arrive while the view is being destroyed.
+    const QObject* viewport = nullptr;
     int lastRow = -1;
 };
 

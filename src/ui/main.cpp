@@ -104,7 +104,8 @@ void TFormMain::initView() {
 }
 
 void TFormMain::updateCaption() {
-    QApplication::setApplicationDisplayName(sb::appTitle);
+    // The application title; not the display name, which Qt would append to every window caption.
+    QApplication::setApplicationName(sb::appTitle);
     setWindowTitle(sb::appCaption);
 }
 

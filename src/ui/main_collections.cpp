@@ -195,8 +195,9 @@ void TFormMain::PM_LIBSPopup(QMenu* sender) {
     QDir dir(folderLibraryBase);
     if (!dir.isReadable())
         throw SbError(QStringLiteral("The collection folder \"%1\" can not be read.").arg(folderLibraryBase));
-    const QStringList folders = dir.entryList(QDir::Dirs | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                                              QDir::Name | QDir::IgnoreCase | QDir::LocaleAware);
+    // In the order the file system lists them, as the track list shows folders.
+    const QStringList folders =
+        dir.entryList(QDir::Dirs | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Unsorted);
     const QString current = PM_LIBSTag == 1 ? folderLibrary1 : folderLibrary2;
 
     sender->clear();

@@ -12,6 +12,7 @@
 #include <QDateTime>
 #include <QLabel>
 #include <QListView>
+#include <QProxyStyle>
 #include <QRandomGenerator>
 #include <QSlider>
 #include <algorithm>
@@ -39,6 +40,18 @@ void setBarMaximum(TFormMain& w) {
     w.TrackBar1Tag = guard;
 }
 
+// A click on the bar's groove jumps there, as on any player's position bar, instead of paging by a few
+// hundred milliseconds towards the pointer.
+class TJumpClickStyle : public QProxyStyle {
+public:
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* returnData) const override {
+        if (hint == QStyle::SH_Slider_AbsoluteSetButtons)
+            return Qt::LeftButton;
+        return QProxyStyle::styleHint(hint, option, widget, returnData);
+    }
+};
+
 void showPlayImage(TFormMain& w, bool playing) {
     w.imgPause->setVisible(playing);
     w.imgPlay->setVisible(!playing);
@@ -59,6 +72,9 @@ void TFormMain::initPlayer() {
     PLAYER->setOnComplete(
         [this](TBassPlayer* sender) { runGuarded([this, sender] { onPlayerComplete(sender); }); });
     secondsOffset = 10;
+    auto* barStyle = new TJumpClickStyle();
+    barStyle->setParent(TrackBar1);
+    TrackBar1->setStyle(barStyle);
     connect(TrackBar1, &QSlider::valueChanged, this, [this] { runGuarded([this] { TrackBar1Change(); }); });
 }
 
@@ -120,8 +136,8 @@ void TFormMain::TrackBar1Change() {
 }
 
 void TFormMain::actPlayExecute() {
-    // Keys reach a window that is not active only by accident (a popup holding the focus, a shortcut
-    // replayed by another window); playing then is left to the track list.
+    // Only for the active window: a track started while a popup holds the focus plays from its start,
+    // since playTrack has the player start it anyway.
     if (!isActiveWindow() || !PLAYER)
         return;
     TrackBar1Tag = 0;

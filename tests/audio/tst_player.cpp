@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QMessageBox>
+#include <QProcess>
 #include <QTimer>
 #include <QtTest>
 #include <map>
@@ -190,6 +191,28 @@ private slots:
         // The device is asked for only when the version matched.
         const bool versionOk = (version >> 16) == 0x0204;
         QCOMPARE(engine.calls.contains(QStringLiteral("init(-1,44100,0,4242)")), versionOk);
+    }
+
+    // Without a test's hook the program really ends, with exit code 0, once the box is dismissed.
+    void startupFailureEndsProgram() {
+        if (qEnvironmentVariableIsSet("SONABIN_PLAYER_EXIT_CHILD")) {
+            TBassPlayer::setExitHook(previousHook);
+            FakeEngine engine;
+            engine.versionValue = 0x02050000;
+            MessageBoxWatcher boxes;
+            TBassPlayer player(engine, kWindow);
+            QFAIL("the program went on after a failed start");
+        }
+        QProcess child;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("SONABIN_PLAYER_EXIT_CHILD"), QStringLiteral("1"));
+        child.setProcessEnvironment(env);
+        child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("startupFailureEndsProgram")});
+        QVERIFY(child.waitForFinished(30000));
+        const QByteArray out = child.readAllStandardOutput();
+        QCOMPARE(child.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(child.exitCode(), 0);
+        QVERIFY2(!out.contains("Totals:"), out.constData()); // ended inside the test, not after it
     }
 
     void timeTexts_data() {

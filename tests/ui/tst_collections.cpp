@@ -1,7 +1,10 @@
 // Collections: the base folder and its default collections, the Like action behind F1 / F2 and the two
 // buttons, their counters, the popup that rebinds a button, the long press, and creating and deleting.
+#include "TrackList.h"
+#include "dorBass.h"
 #include "dorLanguage.h"
 #include "dorTools.h"
+#include "form_message.h"
 #include "main.h"
 #include "sbtest.h"
 
@@ -93,19 +96,57 @@ class TestCollections : public QObject {
     Q_OBJECT
 
     std::unique_ptr<TFormMain> w;
-    QString base;  // the collections' base folder, ending in '/'
-    QString music; // a folder of three tracks, ending in '/'
+    QString base;      // the collections' base folder, ending in '/'
+    QString music;     // three long tracks, made once, never changed
+    QString track;     // the track that plays: the first of the list
+    QString nextTrack; // the entry after it
     QStringList errors;
     std::unique_ptr<QSignalSpy> nextSpy;
 
-    // The window plays `name` from the music folder, as the track list does after a selection.
-    void playing(const QString& name) {
-        w->currentFolder = music;
-        w->currentFile = name;
+    // Scans `folder` as choosing it does: its first track is selected and plays.
+    void scan(const QString& folder) {
+        w->ScanFolder(folder);
+        track = w->currentFile;
+        const int row = w->getTrackIndexByName(track);
+        nextTrack = row >= 0 && row + 1 < w->trackModel->count() ? w->trackModel->entry(row + 1).description
+                                                                 : QString();
     }
     QString lib(const QString& name) const { return base + name + QLatin1Char('/'); }
 
+    struct Notice {
+        bool shown = false;
+        QString title, message;
+        QColor color;
+    };
+    Notice notice() const {
+        if (!w->messWindow || !w->messWindow->isVisible())
+            return {};
+        return {true, w->messWindow->lblTitle->text(), w->messWindow->lblMessage->text(),
+                w->messWindow->noticeColor()};
+    }
+
+    // The Like moved the list to the next entry, and that track plays.
+    void checkMovedOn() {
+        QCOMPARE(nextSpy->count(), 1);
+        QVERIFY(!nextTrack.isEmpty());
+        QCOMPARE(w->currentFile, nextTrack);
+        QCOMPARE(QFileInfo(w->PLAYER->TrackFilename()).fileName(), nextTrack);
+        QVERIFY(w->PLAYER->isPlaying());
+    }
+    void checkStayed(const QString& file) {
+        QCOMPARE(nextSpy->count(), 0);
+        QCOMPARE(w->currentFile, file);
+    }
+
 private slots:
+    void initTestCase() {
+        music = sbtest::makeTempDir(QStringLiteral("music")) + QLatin1Char('/');
+        const double tones[] = {440, 550, 660};
+        for (int i = 0; i < 3; ++i)
+            QVERIFY(
+                sbtest::writeFile(music + QStringLiteral("track %1.mp3").arg(i + 1), tone(60.0, tones[i])));
+    }
+
     void init() {
         errors.clear();
         TFormMain::errorReportHook = [this](const QString& text) { errors << text; };
@@ -116,11 +157,9 @@ private slots:
         base = sbtest::makeTempDir(QStringLiteral("collections")) + QLatin1Char('/');
         w->folderLibraryBase = base;
         w->initFolders(false);
-        music = sbtest::makeTempDir(QStringLiteral("music")) + QLatin1Char('/');
-        QVERIFY(sbtest::writeFile(music + QStringLiteral("one.mp3"), tone(1.0, 440)));
-        QVERIFY(sbtest::writeFile(music + QStringLiteral("two.mp3"), tone(1.0, 550)));
-        QVERIFY(sbtest::writeFile(music + QStringLiteral("three.mp3"), tone(1.0, 660)));
-        playing(QStringLiteral("one.mp3"));
+        scan(music);
+        QVERIFY(!track.isEmpty());
+        QVERIFY(w->PLAYER->isPlaying());
         nextSpy = std::make_unique<QSignalSpy>(w->actNext, &QAction::triggered);
         QVERIFY(errors.isEmpty());
     }
@@ -239,6 +278,7 @@ private slots:
         const QString into = button == 1 ? QStringLiteral("Favorites") : QStringLiteral("Archive");
         QVERIFY(sbtest::writeFile(lib(into) + QStringLiteral("old.mp3"), "x"));
         w->updateButtons();
+        const QStringList musicBefore = entries(music);
 
         if (byKey)
             QTest::keyClick(w.get(), button == 1 ? Qt::Key_F1 : Qt::Key_F2);
@@ -246,13 +286,17 @@ private slots:
             QTest::mouseClick(button == 1 ? w->btnLib1 : w->btnLib2, Qt::LeftButton);
 
         QVERIFY2(errors.isEmpty(), qPrintable(errors.join('\n')));
-        QCOMPARE(sbtest::readFile(lib(into) + QStringLiteral("one.mp3")),
-                 sbtest::readFile(music + QStringLiteral("one.mp3")));
-        QCOMPARE(entries(lib(into)), (QStringList{"old.mp3", "one.mp3"}));
-        QCOMPARE(entries(music), (QStringList{"one.mp3", "three.mp3", "two.mp3"}));
+        QCOMPARE(sbtest::readFile(lib(into) + track), sbtest::readFile(music + track));
+        QCOMPARE(entries(lib(into)), (QStringList{"old.mp3", track}));
+        QCOMPARE(entries(music), musicBefore);
+        const Notice n = notice();
+        QVERIFY(n.shown);
+        QCOMPARE(n.title, QStringLiteral("Copy to collection"));
+        QCOMPARE(n.message, lib(into) + track);
+        QCOMPARE(n.color, TFormMessage::clrI);
         QCOMPARE(w->lbl_1_count->text(), button == 1 ? QStringLiteral("[2]") : QStringLiteral("[0]"));
         QCOMPARE(w->lbl_2_Count->text(), button == 2 ? QStringLiteral("[2]") : QStringLiteral("[0]"));
-        QCOMPARE(nextSpy->count(), 1);
+        checkMovedOn();
     }
 
     // Only the name is compared: a file of that name stays as it is, and the player still moves on.
@@ -263,19 +307,43 @@ private slots:
     }
     void likeOfNamePresentCopiesNothing() {
         QFETCH(bool, fromCollection);
-        const QByteArray theirs("not the same track");
-        QVERIFY(sbtest::writeFile(lib("Favorites") + QStringLiteral("one.mp3"), theirs));
-        if (fromCollection)
-            w->currentFolder = lib("Favorites");
+        w->LanguageEngine->Clear(); // the built-in texts
+        const QByteArray theirs = tone(2.0, 880);
+        if (fromCollection) {
+            for (const QString& name : entries(music))
+                QVERIFY(QFile::copy(music + name, lib("Favorites") + name));
+            scan(lib("Favorites"));
+            nextSpy->clear();
+        }
+        QVERIFY(QFile::remove(lib("Favorites") + track) || !fromCollection);
+        QVERIFY(sbtest::writeFile(lib("Favorites") + track, theirs));
+        const QStringList before = entries(lib("Favorites"));
         w->lbl_1_count->setText(QStringLiteral("stale"));
 
         QTest::keyClick(w.get(), Qt::Key_F1);
 
         QVERIFY2(errors.isEmpty(), qPrintable(errors.join('\n')));
-        QCOMPARE(sbtest::readFile(lib("Favorites") + QStringLiteral("one.mp3")), theirs);
-        QCOMPARE(entries(lib("Favorites")), QStringList{"one.mp3"});
-        QCOMPARE(w->lbl_1_count->text(), QStringLiteral("[1]"));
-        QCOMPARE(nextSpy->count(), 1);
+        QCOMPARE(sbtest::readFile(lib("Favorites") + track), theirs);
+        QCOMPARE(entries(lib("Favorites")), before);
+        const Notice n = notice();
+        QVERIFY(n.shown);
+        QCOMPARE(n.title, QStringLiteral("File exists!"));
+        QCOMPARE(n.message, QStringLiteral("File alredy exists: ") + track);
+        QCOMPARE(n.color, TFormMessage::clrW);
+        QCOMPARE(w->lbl_1_count->text(), QStringLiteral("[%1]").arg(before.size()));
+        checkMovedOn();
+    }
+
+    // The warning's texts come from the language.
+    void existsWarningIsTranslated() {
+        const QString folder = sbtest::makeTempDir(QStringLiteral("lang"));
+        QVERIFY(sbtest::writeFile(folder + QStringLiteral("/Test.lng"),
+                                  "txt_file_exists=Schon da!\ntxt_file_exists_hint=Gibt es schon\n"));
+        w->LanguageEngine->LoadFromFile(QStringLiteral("Test.lng"), folder);
+        QVERIFY(sbtest::writeFile(lib("Favorites") + track, "x"));
+        QTest::keyClick(w.get(), Qt::Key_F1);
+        QCOMPARE(notice().title, QStringLiteral("Schon da!"));
+        QCOMPARE(notice().message, QStringLiteral("Gibt es schon: ") + track);
     }
 
     void likeCreatesMissingCollection() {
@@ -284,8 +352,9 @@ private slots:
         QCOMPARE(w->lbl_1_count->text(), QStringLiteral("[0]"));
         QTest::keyClick(w.get(), Qt::Key_F1);
         QVERIFY2(errors.isEmpty(), qPrintable(errors.join('\n')));
-        QVERIFY(QFileInfo(lib("Brand new") + QStringLiteral("one.mp3")).isFile());
+        QVERIFY(QFileInfo(lib("Brand new") + track).isFile());
         QCOMPARE(w->lbl_1_count->text(), QStringLiteral("[1]"));
+        QCOMPARE(notice().message, lib("Brand new") + track);
     }
 
     // A button bound to the same collection as the other shows the same new number.
@@ -299,47 +368,73 @@ private slots:
     void likeWithoutPlayNextStaysOnTrack() {
         w->opt_play_next_after_copy = false;
         QTest::keyClick(w.get(), Qt::Key_F1);
-        QVERIFY(QFileInfo(lib("Favorites") + QStringLiteral("one.mp3")).isFile());
-        QCOMPARE(nextSpy->count(), 0);
+        QVERIFY(QFileInfo(lib("Favorites") + track).isFile());
+        QVERIFY(notice().shown);
+        checkStayed(track);
+        QVERIFY(w->PLAYER->isPlaying());
     }
 
-    // A Like that cannot copy ends with the error's text in the general report: no file, no recount, no
-    // next track, and the program goes on.
+    // A Like that cannot copy ends with the error's text in the general report: no file, no notice, no
+    // recount, no next track; and the program goes on.
     void failedLikeReachesErrorReport_data() {
-        QTest::addColumn<QString>("file");
+        QTest::addColumn<bool>("trackGone"); // else: a folder without tracks, so no track is selected
         QTest::addColumn<QString>("expected");
-        QTest::newRow("track gone") << "gone.mp3"
-                                    << "does not exist";
-        QTest::newRow("no track selected") << ""
-                                           << "no track";
+        QTest::newRow("track gone") << true << "does not exist";
+        QTest::newRow("no track selected") << false << "no track";
     }
     void failedLikeReachesErrorReport() {
-        QFETCH(QString, file);
+        QFETCH(bool, trackGone);
         QFETCH(QString, expected);
-        playing(file);
+        const QString folder = sbtest::makeTempDir(QStringLiteral("failing")) + QLatin1Char('/');
+        if (trackGone) {
+            QVERIFY(QFile::copy(music + track, folder + QStringLiteral("gone.mp3")));
+            QVERIFY(QFile::copy(music + track, folder + QStringLiteral("stays.mp3")));
+            scan(folder);
+            QVERIFY(QFile::remove(folder + track));
+        } else {
+            scan(folder);
+            QVERIFY(track.isEmpty());
+        }
+        nextSpy->clear();
         w->lbl_1_count->setText(QStringLiteral("stale"));
+
         QTest::keyClick(w.get(), Qt::Key_F1);
+
         QCOMPARE(errors.size(), 1);
         QVERIFY2(errors[0].contains(expected), qPrintable(errors[0]));
         QVERIFY(entries(lib("Favorites")).isEmpty());
+        QVERIFY(!notice().shown);
         QCOMPARE(w->lbl_1_count->text(), QStringLiteral("stale"));
-        QCOMPARE(nextSpy->count(), 0);
+        checkStayed(track);
 
-        playing(QStringLiteral("two.mp3"));
+        scan(music);
+        nextSpy->clear();
         QTest::keyClick(w.get(), Qt::Key_F1);
         QCOMPARE(errors.size(), 1);
-        QVERIFY(QFileInfo(lib("Favorites") + QStringLiteral("two.mp3")).isFile());
+        QVERIFY(QFileInfo(lib("Favorites") + track).isFile());
+        checkMovedOn();
+    }
+
+    // While the current folder does not exist the Like actions are off, whoever triggers them.
+    void noLikeWithoutFolder() {
+        w->ScanFolder(sbtest::makeTempDir(QStringLiteral("gone")) + QStringLiteral("/missing"));
+        QTest::keyClick(w.get(), Qt::Key_F1);
+        QTest::mouseClick(w->btnLib2, Qt::LeftButton);
+        w->actCommand1->trigger();
+        QVERIFY(errors.isEmpty());
+        QVERIFY(!notice().shown);
+        QVERIFY(entries(lib("Favorites")).isEmpty());
+        QVERIFY(entries(lib("Archive")).isEmpty());
+        QVERIFY(!w->TimerLongClick->isActive());
     }
 
     void likeOntoFullDiskLeavesNothing() {
         if (::geteuid() != 0)
             QSKIP("mounting a small tmpfs needs root");
-        TmpfsMount disk(lib("Favorites"), "size=64k");
+        TmpfsMount disk(lib("Favorites"), "size=256k");
         if (!disk.mounted)
             QSKIP("this system does not allow mounting a tmpfs");
-        QVERIFY(sbtest::writeFile(music + QStringLiteral("long.mp3"), tone(20.0, 440)));
-        QVERIFY(QFileInfo(music + QStringLiteral("long.mp3")).size() > 64 * 1024);
-        playing(QStringLiteral("long.mp3"));
+        QVERIFY(QFileInfo(music + track).size() > 256 * 1024);
         w->updateButtons();
         w->lbl_1_count->setText(QStringLiteral("stale"));
 
@@ -348,8 +443,10 @@ private slots:
         QCOMPARE(errors.size(), 1);
         QVERIFY2(errors[0].contains(QStringLiteral("No space left on device")), qPrintable(errors[0]));
         QVERIFY(entries(lib("Favorites")).isEmpty());
+        QVERIFY(!notice().shown);
         QCOMPARE(w->lbl_1_count->text(), QStringLiteral("stale"));
-        QCOMPARE(nextSpy->count(), 0);
+        checkStayed(track);
+        QVERIFY(w->PLAYER->isPlaying());
     }
 
     // --- the popup ---
@@ -367,7 +464,7 @@ private slots:
         QFETCH(int, button);
         QFETCH(QString, holding);
         QFETCH(bool, offersDelete);
-        QVERIFY(sbtest::writeFile(lib(holding) + QStringLiteral("one.mp3"), "x"));
+        QVERIFY(sbtest::writeFile(lib(holding) + track, "x"));
         QVERIFY(sbtest::writeFile(base + QStringLiteral("loose file.mp3"), "x"));
         QVERIFY(QDir(base).mkdir(QStringLiteral("Rock & Roll")));
         QToolButton* b = button == 1 ? w->btnLib1 : w->btnLib2;
@@ -376,8 +473,15 @@ private slots:
         QTRY_VERIFY(w->PM_LIBS->isVisible());
 
         QCOMPARE(w->PM_LIBSTag, button);
-        QStringList expected{"Archive", "Car",  "Favorites", "Rock && Roll",
-                             "Sport",   "Temp", "-",         "Create new folder"};
+        // Every sub-folder of the base folder, in the file system's order ("&" escaped for the menu).
+        QStringList expected;
+        for (const QString& name :
+             QDir(base).entryList(QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Unsorted))
+            expected << QString(name).replace('&', QStringLiteral("&&"));
+        QCOMPARE(expected.size(), 6);
+        QVERIFY(expected.contains("Rock && Roll") && expected.contains("Favorites"));
+        expected << "-"
+                 << "Create new folder";
         if (offersDelete)
             expected << "Delete from collection";
         QCOMPARE(menuTexts(w->PM_LIBS), expected);
@@ -440,7 +544,7 @@ private slots:
 
         // The Like of that button now goes there.
         QTest::keyClick(w.get(), button == 1 ? Qt::Key_F1 : Qt::Key_F2);
-        QVERIFY(QFileInfo(lib("Rock & Roll") + QStringLiteral("one.mp3")).isFile());
+        QVERIFY(QFileInfo(lib("Rock & Roll") + track).isFile());
         QCOMPARE(count->text(), QStringLiteral("[3]"));
     }
 
@@ -503,7 +607,7 @@ private slots:
         QVERIFY(!w->TimerLongClick->isActive());
         QCOMPARE(w->TimerLongClickTag, 0);
         if (release) // the click itself was a Like
-            QVERIFY(QFileInfo(lib("Favorites") + QStringLiteral("one.mp3")).isFile());
+            QVERIFY(QFileInfo(lib("Favorites") + track).isFile());
         else
             QTest::mouseRelease(win, Qt::LeftButton, {}, at + QPoint(3, 0));
     }
@@ -578,8 +682,8 @@ private slots:
     }
     void deleteFromCollection() {
         QFETCH(bool, confirm);
-        QVERIFY(sbtest::writeFile(lib("Favorites") + QStringLiteral("one.mp3"), "x"));
-        QVERIFY(sbtest::writeFile(lib("Archive") + QStringLiteral("one.mp3"), "x"));
+        QVERIFY(sbtest::writeFile(lib("Favorites") + track, "x"));
+        QVERIFY(sbtest::writeFile(lib("Archive") + track, "x"));
         QVERIFY(sbtest::writeFile(lib("Archive") + QStringLiteral("other.mp3"), "x"));
         w->updateButtons();
         emit w->btnLib2->customContextMenuRequested(QPoint(5, 5));
@@ -596,10 +700,10 @@ private slots:
         w->PM_LIBS->hide();
 
         QVERIFY2(errors.isEmpty(), qPrintable(errors.join('\n')));
-        QVERIFY2(question.contains(QStringLiteral("one.mp3")) && question.contains(QStringLiteral("Archive")),
+        QVERIFY2(question.contains(track) && question.contains(QStringLiteral("Archive")),
                  qPrintable(question));
-        QCOMPARE(QFileInfo::exists(lib("Archive") + QStringLiteral("one.mp3")), !confirm);
-        QVERIFY(QFileInfo::exists(lib("Favorites") + QStringLiteral("one.mp3")));
+        QCOMPARE(QFileInfo::exists(lib("Archive") + track), !confirm);
+        QVERIFY(QFileInfo::exists(lib("Favorites") + track));
         QVERIFY(QFileInfo::exists(lib("Archive") + QStringLiteral("other.mp3")));
         QCOMPARE(w->lbl_2_Count->text(), confirm ? QStringLiteral("[1]") : QStringLiteral("[2]"));
         QCOMPARE(w->lbl_1_count->text(), QStringLiteral("[1]"));

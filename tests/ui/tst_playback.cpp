@@ -1,0 +1,547 @@
+// Playback control in the main window: starting a track, the time label and position bar, the eight
+// playback actions with their keys, the order of Next and Previous (in order and at random), the auto
+// offset, and tracks that do not open. A fake engine gives exact positions where timing matters; the real
+// engine on SDL's dummy driver shows the real failure of a file that does not open.
+#include "AudioEngine.h"
+#include "TrackList.h"
+#include "dorBass.h"
+#include "dorLog.h"
+#include "main.h"
+#include "sbtest.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QListView>
+#include <QSet>
+#include <QSlider>
+#include <QTest>
+#include <QToolButton>
+#include <map>
+#include <memory>
+
+namespace {
+
+constexpr qint64 kBytesPerSecond = 44100 * 4; // 44.1 kHz, stereo, 16-bit
+
+// Follows the engine contract, but positions move only when a test moves them, so every tick sees a
+// known position. Files that exist open with a length of 90 s unless `lengths` names another.
+class FakeEngine : public IAudioEngine {
+public:
+    struct Stream {
+        QString path;
+        qint64 length = 0;
+        qint64 position = 0;
+        int state = AudioActivity::Stopped;
+    };
+
+    std::map<quint32, Stream> streams;
+    QMap<QString, qint64> lengths; // by file name
+    QStringList opened;            // file names, in order
+    int setPositionCalls = 0;
+    quint32 nextHandle = 1;
+
+    Stream* stream(quint32 h) {
+        const auto it = streams.find(h);
+        return it == streams.end() ? nullptr : &it->second;
+    }
+    const Stream* stream(quint32 h) const {
+        const auto it = streams.find(h);
+        return it == streams.end() ? nullptr : &it->second;
+    }
+    // The stream opened last (the one the player holds).
+    Stream* current() { return streams.empty() ? nullptr : &streams.rbegin()->second; }
+    qint64 currentPosition() { return current() ? current()->position : -1; }
+    int currentState() { return current() ? current()->state : -1; }
+
+    quint32 version() const override { return 0x02040001; }
+    bool init(int, quint32, quint32, quintptr) override { return true; }
+    void release() override {}
+    int lastError() const override { return AudioError::Ok; }
+    quint32 openFile(const QString& path) override {
+        const QString name = QFileInfo(path).fileName();
+        opened << name;
+        if (!QFileInfo(path).isFile())
+            return 0;
+        const quint32 h = nextHandle++;
+        streams[h] = Stream{path, lengths.value(name, 90 * kBytesPerSecond), 0, AudioActivity::Stopped};
+        return h;
+    }
+    bool freeStream(quint32 h) override { return streams.erase(h) > 0; }
+    bool play(quint32 h, bool restart) override {
+        Stream* s = stream(h);
+        if (!s)
+            return false;
+        if (restart)
+            s->position = 0;
+        s->state = AudioActivity::Playing;
+        return true;
+    }
+    bool pause(quint32 h) override {
+        Stream* s = stream(h);
+        if (!s || s->state != AudioActivity::Playing)
+            return false;
+        s->state = AudioActivity::Paused;
+        return true;
+    }
+    bool stop(quint32 h) override {
+        Stream* s = stream(h);
+        if (!s)
+            return false;
+        s->state = AudioActivity::Stopped;
+        return true;
+    }
+    int activity(quint32 h) const override {
+        const Stream* s = stream(h);
+        return s ? s->state : AudioActivity::Stopped;
+    }
+    qint64 position(quint32 h) const override {
+        const Stream* s = stream(h);
+        return s ? s->position : -1;
+    }
+    bool setPosition(quint32 h, qint64 bytes) override {
+        ++setPositionCalls;
+        Stream* s = stream(h);
+        if (!s || bytes > s->length)
+            return false;
+        s->position = std::max<qint64>(bytes, 0) / 4 * 4;
+        return true;
+    }
+    qint64 length(quint32 h) const override {
+        const Stream* s = stream(h);
+        return s ? s->length : -1;
+    }
+    qint64 secondsToBytes(quint32 h, double seconds) const override {
+        return stream(h) ? static_cast<qint64>(seconds * 44100) * 4 : -1;
+    }
+    double bytesToSeconds(quint32 h, qint64 bytes) const override {
+        return stream(h) ? static_cast<double>(bytes) / kBytesPerSecond : -1.0;
+    }
+};
+
+// The main window on a fake engine, shown and active, over a folder holding a sub-folder and three
+// tracks: the list is [..], [Sub], then the tracks in the platform's order.
+struct Fixture {
+    FakeEngine engine;
+    std::unique_ptr<TFormMain> w;
+    QString folder;
+    QStringList tracks; // file names in list order
+    int stops = 0;
+
+    bool start(const QString& name, bool autoOffset = false, bool random = false) {
+        folder = sbtest::makeTempDir(name) + QStringLiteral("/");
+        if (!QDir(folder).mkdir(QStringLiteral("Sub")))
+            return false;
+        for (const char* file : {"one.mp3", "two.mp3", "three.mp3"})
+            if (!sbtest::writeFile(folder + QLatin1String(file), "not read by the fake engine"))
+                return false;
+        w = std::make_unique<TFormMain>(&engine);
+        w->show();
+        QApplication::setActiveWindow(w.get());
+        if (!QTest::qWaitForWindowActive(w.get()))
+            return false;
+        w->opt_auto_offset = autoOffset;
+        w->opt_random_play = random;
+        QObject::connect(w->actStop, &QAction::triggered, w.get(), [this] { ++stops; });
+        engine.opened.clear(); // the start folder (an earlier test's) played at creation
+        w->ScanFolder(folder);
+        for (int row = 0; row < w->trackModel->count(); ++row)
+            if (w->trackModel->entry(row).kind == TTrackListModel::kindTrack)
+                tracks << w->trackModel->entry(row).description;
+        return w->trackModel->count() == 5 && tracks.size() == 3;
+    }
+    int selected() const { return trackListSelectedRow(w->lbTracklist); }
+    QString playing() const { return QFileInfo(w->PLAYER->TrackFilename()).fileName(); }
+    void key(Qt::Key k) { QTest::keyClick(w.get(), k); }
+};
+
+} // namespace
+
+class TestPlayback : public QObject {
+    Q_OBJECT
+
+private slots:
+    void startingTrackShowsItsNameCounterAndTime();
+    void nextInOrderStopsAfterTheLastEntry();
+    void endOfTrackStartsTheNextWithinTheTick();
+    void previousFromFirstTrackSelectsLastFolderEntry();
+    void randomWithSingleSelectedEntryDoesNothing();
+    void randomReachesEveryEntry();
+    void autoOffsetAtEveryPlayThatTakesEffect();
+    void playNeedsTheActiveWindow();
+    void forwardAndRewindBySecondsOffset();
+    void draggingTheBar_data();
+    void draggingTheBar();
+    void stopResetsTheBarAndKeepsTheTime();
+    void unopenableFileIsPassedOver_data();
+    void unopenableFileIsPassedOver();
+};
+
+void TestPlayback::startingTrackShowsItsNameCounterAndTime() {
+    Fixture f;
+    QVERIFY(f.start("start"));
+    TFormMain& w = *f.w;
+    QCOMPARE(f.selected(), 2);
+    QCOMPARE(f.playing(), f.tracks[0]);
+    QCOMPARE(f.engine.currentState(), int(AudioActivity::Playing));
+    QCOMPARE(f.engine.currentPosition(), 0);
+    QCOMPARE(w.currentFile, f.tracks[0]);
+    QCOMPARE(w.lblCurrentFile->text(), f.tracks[0]);
+    QCOMPARE(w.lbl_fm_1->text(), f.tracks[0] + "   ");
+    QCOMPARE(w.lbl_fm_2->text(), f.folder);
+    QCOMPARE(w.lblProgress->text(), QString("3 / 5 (60%)"));
+    QVERIFY(w.imgPause->isVisible());
+    QVERIFY(!w.imgPlay->isVisible());
+    QCOMPARE(w.TrackBar1->maximum(), 1588); // 15,876,000 bytes in units of 10,000, rounded
+    QCOMPARE(w.TrackBar1Tag, 0);
+
+    // The total time shows by the first tick; the bar follows the position.
+    QTRY_COMPARE(w.lblTime->text(), QString("00:00 / 01:30"));
+    f.engine.current()->position = 65 * kBytesPerSecond;
+    QTRY_COMPARE(w.lblTime->text(), QString("01:05 / 01:30"));
+    QCOMPARE(w.TrackBar1->value(), 1147);   // 11,466,000 bytes
+    QCOMPARE(f.engine.setPositionCalls, 0); // the timer moving the bar never seeks
+
+    // Esc pauses and plays again, with the image in step.
+    f.key(Qt::Key_Escape);
+    QCOMPARE(f.engine.currentState(), int(AudioActivity::Paused));
+    QVERIFY(w.imgPlay->isVisible() && !w.imgPause->isVisible());
+    QCOMPARE(w.TrackBar1Tag, 1);
+    f.key(Qt::Key_Escape);
+    QCOMPARE(f.engine.currentState(), int(AudioActivity::Playing));
+    QVERIFY(w.imgPause->isVisible() && !w.imgPlay->isVisible());
+    QCOMPARE(f.engine.currentPosition(), 65 * kBytesPerSecond);
+}
+
+void TestPlayback::nextInOrderStopsAfterTheLastEntry() {
+    Fixture f;
+    QVERIFY(f.start("next"));
+    f.key(Qt::Key_F8);
+    QCOMPARE(f.selected(), 3);
+    QCOMPARE(f.playing(), f.tracks[1]);
+    QCOMPARE(f.w->lblProgress->text(), QString("4 / 5 (80%)"));
+    f.w->btnNext->click();
+    QCOMPARE(f.selected(), 4);
+    QCOMPARE(f.playing(), f.tracks[2]);
+
+    // At the last entry Next stops and does not wrap to the first.
+    f.stops = 0;
+    f.key(Qt::Key_F8);
+    QCOMPARE(f.stops, 1);
+    QCOMPARE(f.selected(), 4);
+    QCOMPARE(f.engine.currentState(), int(AudioActivity::Stopped));
+    QVERIFY(!f.w->PLAYER->timerActive());
+    QCOMPARE(f.engine.opened, QStringList(f.tracks));
+    QVERIFY(f.w->imgPlay->isVisible());
+}
+
+void TestPlayback::endOfTrackStartsTheNextWithinTheTick() {
+    Fixture f;
+    QVERIFY(f.start("end"));
+    f.engine.current()->position = f.engine.current()->length;
+    QTRY_COMPARE(f.playing(), f.tracks[1]);
+    QCOMPARE(f.selected(), 3);
+    QCOMPARE(f.engine.currentState(), int(AudioActivity::Playing));
+    QVERIFY(f.w->PLAYER->timerActive());
+
+    // The last track's end stops playback with the last entry still selected.
+    QVERIFY(f.w->actNext->isEnabled());
+    f.key(Qt::Key_F8);
+    QCOMPARE(f.playing(), f.tracks[2]);
+    f.engine.current()->position = f.engine.current()->length;
+    QTRY_VERIFY(!f.w->PLAYER->timerActive());
+    QTest::qWait(600); // two more ticks' worth: nothing starts again
+    QCOMPARE(f.selected(), 4);
+    QCOMPARE(f.engine.opened, QStringList(f.tracks));
+    QVERIFY(f.w->imgPlay->isVisible());
+    QCOMPARE(f.w->TrackBar1->value(), 0);
+}
+
+void TestPlayback::previousFromFirstTrackSelectsLastFolderEntry() {
+    Fixture f;
+    QVERIFY(f.start("prev"));
+    f.key(Qt::Key_F8);
+    QCOMPARE(f.playing(), f.tracks[1]);
+    f.w->btnPrev->click();
+    QCOMPARE(f.selected(), 2);
+    QCOMPARE(f.playing(), f.tracks[0]);
+
+    // From the first track the selection moves onto the folder entries; the track plays on.
+    f.stops = 0;
+    f.key(Qt::Key_F5);
+    QCOMPARE(f.selected(), 1);
+    QCOMPARE(f.playing(), f.tracks[0]);
+    QCOMPARE(f.engine.currentState(), int(AudioActivity::Playing));
+    f.key(Qt::Key_F5);
+    QCOMPARE(f.selected(), 0);
+    QCOMPARE(f.stops, 0);
+    QCOMPARE(f.engine.currentState(), int(AudioActivity::Playing));
+
+    // At the first entry Previous stops.
+    f.key(Qt::Key_F5);
+    QCOMPARE(f.stops, 1);
+    QCOMPARE(f.selected(), 0);
+    QCOMPARE(f.engine.currentState(), int(AudioActivity::Stopped));
+
+    // Next moves on from the selected entry, not from the playing file.
+    f.key(Qt::Key_F8);
+    QCOMPARE(f.selected(), 1);
+    f.key(Qt::Key_F8);
+    QCOMPARE(f.playing(), f.tracks[0]);
+    QCOMPARE(f.engine.currentState(), int(AudioActivity::Playing));
+}
+
+void TestPlayback::randomWithSingleSelectedEntryDoesNothing() {
+    Fixture f;
+    QVERIFY(f.start("single", false, true));
+    TTrackListModel* m = f.w->trackModel;
+    m->beginUpdate();
+    m->clear();
+    m->append("MP3", f.folder, f.tracks[0], TTrackListModel::kindTrack);
+    m->endUpdate();
+    trackListSelectRow(f.w->lbTracklist, 0);
+    QCOMPARE(f.playing(), f.tracks[0]);
+    const int opens = f.engine.opened.size();
+    f.engine.current()->position = 30 * kBytesPerSecond;
+
+    f.stops = 0;
+    for (int i = 0; i < 5; ++i)
+        f.key(Qt::Key_F8);
+    QCOMPARE(f.stops, 0);
+    QCOMPARE(f.engine.opened.size(), opens);
+    QCOMPARE(f.engine.currentState(), int(AudioActivity::Playing));
+    QCOMPARE(f.engine.currentPosition(), 30 * kBytesPerSecond);
+
+    // At the end of the track the draw lands on it again, and playback ends there.
+    f.engine.current()->position = f.engine.current()->length;
+    QTRY_VERIFY(!f.w->PLAYER->timerActive());
+    QTest::qWait(600);
+    QCOMPARE(f.engine.opened.size(), opens);
+    QCOMPARE(f.selected(), 0);
+}
+
+void TestPlayback::randomReachesEveryEntry() {
+    Fixture f;
+    QVERIFY(f.start("random", false, true));
+    QSet<int> seen;
+    for (int i = 0; i < 200 && seen.size() < 5; ++i) {
+        f.key(Qt::Key_F8);
+        seen.insert(f.selected());
+    }
+    // Folder entries and the last entry too; the random order never stops by itself.
+    QCOMPARE(seen, QSet<int>({0, 1, 2, 3, 4}));
+    const int opens = f.engine.opened.size();
+    trackListSelectRow(f.w->lbTracklist, 1);
+    QCOMPARE(f.engine.opened.size(), opens); // selecting a folder entry plays nothing
+    QCOMPARE(f.engine.currentState(), int(AudioActivity::Playing));
+}
+
+void TestPlayback::autoOffsetAtEveryPlayThatTakesEffect() {
+    Fixture f;
+    QVERIFY(f.start("offset", true));
+    const qint64 ten = 10 * kBytesPerSecond;
+    QCOMPARE(f.playing(), f.tracks[0]);
+    QCOMPARE(f.engine.currentPosition(), ten);
+
+    f.key(Qt::Key_Return); // Enter while playing jumps ahead
+    QCOMPARE(f.engine.currentPosition(), 2 * ten);
+    f.key(Qt::Key_Escape);
+    QCOMPARE(f.engine.currentState(), int(AudioActivity::Paused));
+    QCOMPARE(f.engine.currentPosition(), 2 * ten);
+    f.key(Qt::Key_Escape); // continuing after Pause
+    QCOMPARE(f.engine.currentState(), int(AudioActivity::Playing));
+    QCOMPARE(f.engine.currentPosition(), 3 * ten);
+
+    f.key(Qt::Key_F8); // each new track starts ten seconds in
+    QCOMPARE(f.playing(), f.tracks[1]);
+    QCOMPARE(f.engine.currentPosition(), ten);
+
+    // A track shorter than the offset lands just before its end and ends at the next tick.
+    f.engine.lengths[f.tracks[2]] = 4 * kBytesPerSecond;
+    f.key(Qt::Key_F8);
+    QCOMPARE(f.playing(), f.tracks[2]);
+    QCOMPARE(f.engine.currentPosition(), 4 * kBytesPerSecond - 12); // ten bytes before, snapped to a frame
+}
+
+void TestPlayback::playNeedsTheActiveWindow() {
+    Fixture f;
+    QVERIFY(f.start("inactive", true));
+    f.key(Qt::Key_Escape);
+    QCOMPARE(f.engine.currentState(), int(AudioActivity::Paused));
+
+    QWidget other;
+    other.show();
+    QApplication::setActiveWindow(&other);
+    QVERIFY(QTest::qWaitForWindowActive(&other));
+    QVERIFY(!f.w->isActiveWindow());
+
+    // Play and Play / Pause do nothing, whoever triggers them.
+    const qint64 paused = f.engine.currentPosition();
+    f.w->actPlay->trigger();
+    f.w->actPlayPause->trigger();
+    QCOMPARE(f.engine.currentState(), int(AudioActivity::Paused));
+    QCOMPARE(f.engine.currentPosition(), paused);
+    QVERIFY(f.w->imgPlay->isVisible());
+
+    // A track started meanwhile plays from its start, with the image and bar maximum set; the seek
+    // guard stays on until the first tick.
+    f.w->actNext->trigger();
+    QCOMPARE(f.playing(), f.tracks[1]);
+    QCOMPARE(f.engine.currentState(), int(AudioActivity::Playing));
+    QCOMPARE(f.engine.currentPosition(), 0);
+    QVERIFY(f.w->imgPause->isVisible() && !f.w->imgPlay->isVisible());
+    QCOMPARE(f.w->TrackBar1->maximum(), 1588);
+    QCOMPARE(f.w->TrackBar1Tag, 1);
+    QTRY_COMPARE(f.w->TrackBar1Tag, 0);
+}
+
+void TestPlayback::forwardAndRewindBySecondsOffset() {
+    Fixture f;
+    QVERIFY(f.start("seek"));
+    QCOMPARE(f.w->secondsOffset, 10);
+    f.key(Qt::Key_F7);
+    f.w->btnForward->click();
+    QCOMPARE(f.engine.currentPosition(), 20 * kBytesPerSecond);
+    f.key(Qt::Key_F6);
+    QCOMPARE(f.engine.currentPosition(), 10 * kBytesPerSecond);
+
+    // In every state, and bounded at both ends.
+    f.key(Qt::Key_Escape);
+    QCOMPARE(f.engine.currentState(), int(AudioActivity::Paused));
+    f.w->btnRewind->click();
+    f.key(Qt::Key_F6);
+    QCOMPARE(f.engine.currentPosition(), 0);
+    f.engine.current()->position = 85 * kBytesPerSecond;
+    f.key(Qt::Key_F7);
+    QCOMPARE(f.engine.currentPosition(), 90 * kBytesPerSecond - 12);
+}
+
+void TestPlayback::draggingTheBar_data() {
+    QTest::addColumn<QString>("state");
+    QTest::addColumn<bool>("seeks");
+    QTest::newRow("playing") << "playing" << true;
+    QTest::newRow("paused") << "paused" << false;
+    QTest::newRow("stopped") << "stopped" << false;
+}
+
+void TestPlayback::draggingTheBar() {
+    QFETCH(QString, state);
+    QFETCH(bool, seeks);
+    Fixture f;
+    QVERIFY(f.start("bar"));
+    f.engine.current()->position = 20 * kBytesPerSecond;
+    QTRY_COMPARE(f.w->TrackBar1->value(), 353); // 3,528,000 bytes
+    if (state == "paused")
+        f.key(Qt::Key_Escape);
+    else if (state == "stopped")
+        f.w->actStop->trigger();
+
+    // What a drag of the handle does: the slider moves while held down.
+    QSlider* bar = f.w->TrackBar1;
+    bar->setSliderDown(true);
+    bar->setSliderPosition(1000);
+    bar->setSliderPosition(1200);
+    bar->setSliderDown(false);
+    QCOMPARE(bar->value(), 1200);
+    QCOMPARE(f.engine.currentPosition(), seeks ? 12000000 : 20 * kBytesPerSecond);
+
+    // A click on the groove jumps there.
+    QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(bar->width() / 4, bar->height() / 2));
+    if (seeks) {
+        QVERIFY2(std::abs(bar->value() - bar->maximum() / 4) < bar->maximum() / 20,
+                 qPrintable(QString::number(bar->value())));
+        QCOMPARE(f.engine.currentPosition(), bar->value() * 10000);
+    } else {
+        QCOMPARE(f.engine.currentPosition(), 20 * kBytesPerSecond);
+    }
+
+    // The handle at the maximum asks for a little more than the length: ten bytes before the end.
+    if (seeks) {
+        bar->setValue(bar->maximum());
+        QCOMPARE(f.engine.currentPosition(), 90 * kBytesPerSecond - 12);
+        return;
+    }
+
+    // The first tick after Play puts the bar back at the real position.
+    f.key(Qt::Key_Escape);
+    QCOMPARE(f.engine.currentState(), int(AudioActivity::Playing));
+    QTRY_COMPARE(bar->value(), 353);
+    QCOMPARE(f.engine.currentPosition(), 20 * kBytesPerSecond);
+}
+
+void TestPlayback::stopResetsTheBarAndKeepsTheTime() {
+    Fixture f;
+    QVERIFY(f.start("stop"));
+    f.engine.current()->position = 5 * kBytesPerSecond;
+    QTRY_COMPARE(f.w->lblTime->text(), QString("00:05 / 01:30"));
+    QCOMPARE(f.w->TrackBar1->value(), 88);
+
+    f.w->actStop->trigger();
+    QCOMPARE(f.w->TrackBar1->value(), 0);
+    QCOMPARE(f.w->TrackBar1Tag, 1);
+    QCOMPARE(f.w->lblTime->text(), QString("00:05 / 01:30"));
+    QVERIFY(f.w->imgPlay->isVisible() && !f.w->imgPause->isVisible());
+    QCOMPARE(f.engine.currentState(), int(AudioActivity::Stopped));
+    QTest::qWait(300);
+    QCOMPARE(f.w->lblTime->text(), QString("00:05 / 01:30"));
+    QCOMPARE(f.engine.currentPosition(), 5 * kBytesPerSecond); // Stop keeps the stream's position
+
+    // Play continues from there; the first tick brings the bar back.
+    f.key(Qt::Key_Return);
+    QTRY_COMPARE(f.w->TrackBar1->value(), 88);
+    QCOMPARE(f.engine.currentPosition(), 5 * kBytesPerSecond);
+}
+
+void TestPlayback::unopenableFileIsPassedOver_data() {
+    QTest::addColumn<bool>("deleted");
+    QTest::newRow("not MPEG audio") << false;
+    QTest::newRow("deleted after the scan") << true;
+}
+
+void TestPlayback::unopenableFileIsPassedOver() {
+    QFETCH(bool, deleted);
+    sbtest::ToneSpec spec;
+    spec.seconds = 20;
+    spec.sampleRate = 8000;
+    spec.channels = 1;
+    spec.bitrate = 32;
+    const QByteArray tone = sbtest::toneMp3(spec);
+    QVERIFY(!tone.isEmpty());
+    const QString folder = sbtest::makeTempDir("broken") + "/";
+    for (const char* name : {"a.mp3", "b.mp3", "c.mp3"})
+        QVERIFY(sbtest::writeFile(folder + name, tone));
+
+    // The real engine, on SDL's dummy driver.
+    TFormMain w;
+    w.show();
+    QApplication::setActiveWindow(&w);
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    QVERIFY(w.PLAYER->Valid());
+    w.ScanFolder(folder);
+    QCOMPARE(w.trackModel->count(), 4);
+    QTRY_VERIFY(w.PLAYER->Position() > 0);
+    const QString middle = folder + w.trackModel->entry(2).description;
+    const QString last = folder + w.trackModel->entry(3).description;
+    if (deleted)
+        QVERIFY(QFile::remove(middle));
+    else
+        QVERIFY(sbtest::writeFile(middle, QByteArray(20000, 'x')));
+
+    const qsizetype logStart = logLines().size();
+    QTest::keyClick(&w, Qt::Key_F8);
+    QCOMPARE(w.PLAYER->TrackFilename(), middle);
+    QCOMPARE(w.PLAYER->isPlaying(), false);
+    QTRY_COMPARE(w.PLAYER->TrackFilename(), last);
+    QCOMPARE(trackListSelectedRow(w.lbTracklist), 3);
+    QVERIFY(w.PLAYER->isPlaying());
+    QTRY_VERIFY(w.PLAYER->Position() > 0);
+    const QStringList log = logLines().mid(logStart).filter("playTrack (start)");
+    QCOMPARE(log, QStringList({"playTrack (start): " + middle, "playTrack (start): " + last}));
+    QVERIFY(logLines().mid(logStart).filter("> Can not play").isEmpty());
+}
+
+QTEST_MAIN(TestPlayback)
+#include "tst_playback.moc"
