@@ -1,6 +1,8 @@
 // Scanning a large folder into the track list, against bare listings of the same folder.
 // The folder holds 10,000 MP3 files and 500 sub-folders. A scan lists the folder twice (sub-folders, then
 // files), so the aim is a scan within three times two bare listings.
+#include "benchReporter.h"
+#include "benchSupport.h"
 #include "main.h"
 
 #include <QApplication>
@@ -72,32 +74,9 @@ void BM_ScanFolder(benchmark::State& state) {
     state.counters["entries"] = form->lbTracklist->model()->rowCount();
 }
 
-BENCHMARK(BM_ReaddirListing)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_QtListing)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_ScanFolder)->Unit(benchmark::kMillisecond);
-
-// Prints the scan's time as a ratio of the bare listings measured in the same run.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs)
-            if (run.run_type == Run::RT_Iteration && !run.error_occurred)
-                times[run.run_name.function_name] = run.GetAdjustedRealTime();
-        ConsoleReporter::ReportRuns(runs);
-    }
-    void Finalize() override {
-        ConsoleReporter::Finalize();
-        const double scan = times["BM_ScanFolder"];
-        for (const char* bare : {"BM_ReaddirListing", "BM_QtListing"}) {
-            const double base = times[bare];
-            if (scan > 0 && base > 0)
-                std::printf("scan / (2 x %s): %.2f  (aim: at most 3)\n", bare, scan / (2 * base));
-        }
-    }
-
-private:
-    std::map<std::string, double> times;
-};
+BENCHMARK(BM_ReaddirListing)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly();
+BENCHMARK(BM_QtListing)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly();
+BENCHMARK(BM_ScanFolder)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly();
 
 } // namespace
 
@@ -126,9 +105,20 @@ int main(int argc, char** argv) {
     form = window.get();
 
     benchmark::Initialize(&argc, argv);
-    RatioReporter reporter;
+    sbbench::TimesReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
     form = nullptr;
+
+    const double scan = reporter.seconds("BM_ScanFolder");
+    const double listing = reporter.seconds("BM_QtListing");
+    if (scan <= 0 || listing <= 0)
+        return 1;
+    sbbench::ratioRow("Folder scan, 10,000 tracks + 500 folders, vs 2 Qt listings (median of 5)", scan,
+                      2 * listing, 3);
+    const double readdirListing = reporter.seconds("BM_ReaddirListing");
+    if (readdirListing > 0)
+        sbbench::ratioRow("Folder scan, vs 2 bare readdir listings (median of 5)", scan, 2 * readdirListing,
+                          3);
     return 0;
 }

@@ -217,7 +217,7 @@ void TFormMain::buildUi() {
     lblTime->setAlignment(Qt::AlignCenter);
     playerLayout->addWidget(lblTime);
 
-    TrackBar1 = named(new QSlider(Qt::Horizontal, pnlPlayer), "TrackBar1");
+    TrackBar1 = named(new TPositionBar(Qt::Horizontal, pnlPlayer), "TrackBar1");
     TrackBar1->setFixedHeight(21); // 11 for the bar, 5 above and below
     TrackBar1->setRange(0, 0);
     TrackBar1->setFocusPolicy(Qt::NoFocus);

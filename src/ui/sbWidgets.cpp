@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QFile>
 #include <QStyle>
+#include <QStyleOptionSlider>
 #include <QVariant>
 #include <QWidget>
 
@@ -44,4 +45,24 @@ void initSonabinResources() {
         done = true;
         initResourcesOnce();
     }
+}
+
+TPositionBar::TPositionBar(Qt::Orientation orientation, QWidget* parent) : QSlider(orientation, parent) {}
+
+QRect TPositionBar::handleRect() const {
+    QStyleOptionSlider opt;
+    initStyleOption(&opt);
+    return style()->subControlRect(QStyle::CC_Slider, &opt, QStyle::SC_SliderHandle, this);
+}
+
+void TPositionBar::sliderChange(SliderChange change) {
+    // A new value that leaves the handle where it was painted changes nothing the user can see.
+    if (change == SliderValueChange && !paintedHandle.isNull() && handleRect() == paintedHandle)
+        return;
+    QSlider::sliderChange(change);
+}
+
+void TPositionBar::paintEvent(QPaintEvent* event) {
+    paintedHandle = handleRect();
+    QSlider::paintEvent(event);
 }

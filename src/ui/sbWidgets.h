@@ -1,5 +1,7 @@
 #pragma once
 // Small widget helpers shared by the windows.
+#include <QRect>
+#include <QSlider>
 #include <QString>
 
 class QAction;
@@ -18,3 +20,19 @@ QString actionHint(const QAction* action);
 QString sonabinStyleSheet();
 // Registers the resources of the static ui library; safe to call more than once.
 void initSonabinResources();
+
+// The position bar: a slider that is repainted only when its handle moves on the screen. The player's
+// timer sets the value four times a second, and on a long track the handle stays on the same pixel for
+// many of those ticks.
+class TPositionBar : public QSlider {
+public:
+    explicit TPositionBar(Qt::Orientation orientation, QWidget* parent = nullptr);
+
+protected:
+    void sliderChange(SliderChange change) override;
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    QRect handleRect() const;
+    QRect paintedHandle;
+};

@@ -1,0 +1,305 @@
+#pragma once
+// Helpers shared by the measuring programs: clocks, medians, the rows of the `make bench` table, the
+// watcher of SDL's disk driver output, and child processes. Header only; each bench is one executable.
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QString>
+#include <QStringList>
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <ctime>
+#include <dirent.h>
+#include <fcntl.h>
+#include <map>
+#include <spawn.h>
+#include <string>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+extern char** environ;
+
+namespace sbbench {
+
+// Monotonic wall clock in seconds: the same clock in every process of the machine.
+inline double now() {
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
+}
+
+inline double threadCpu() {
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
+}
+
+inline double processCpu() {
+    timespec ts{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
+}
+
+inline double median(std::vector<double> v) {
+    if (v.empty())
+        return 0;
+    std::sort(v.begin(), v.end());
+    const size_t n = v.size();
+    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
+
+// One row of the table that scripts/run-bench prints: appended as tab-separated fields to the file named
+// by SONABIN_BENCH_TABLE, and echoed on stdout either way.
+inline void tableRow(const QString& measurement, const QString& ours, const QString& floor,
+                     const QString& ratio, const QString& aim, bool met) {
+    const QString line = QStringList{measurement, ours, floor, ratio, aim, met ? "ok" : "OVER"}.join('\t');
+    std::printf("ROW\t%s\n", qPrintable(line));
+    std::fflush(stdout);
+    const QByteArray file = qgetenv("SONABIN_BENCH_TABLE");
+    if (file.isEmpty())
+        return;
+    QFile f(QFile::decodeName(file));
+    if (f.open(QIODevice::Append))
+        f.write(line.toUtf8() + '\n');
+}
+
+inline QString ms(double seconds) {
+    return QString::number(seconds * 1000, 'f', 1) + " ms";
+}
+
+inline QString mib(double bytes) {
+    return QString::number(bytes / (1024 * 1024), 'f', 1) + " MiB";
+}
+
+inline QString times(double ratio) {
+    return QString::number(ratio, 'f', 2) + "x";
+}
+
+// Ratio row: `ours` and `floor` in seconds, met when ours <= aim x floor.
+inline void ratioRow(const QString& measurement, double ours, double floor, double aim) {
+    const double ratio = floor > 0 ? ours / floor : 0;
+    tableRow(measurement, ms(ours), ms(floor), times(ratio), "<= " + QString::number(aim) + "x",
+             floor > 0 && ratio <= aim);
+}
+
+// Watches the raw file SDL's disk audio driver writes (signed 16-bit samples) for the first sample that
+// is not silence. The driver writes each device buffer right after our callback filled it, so the moment
+// the bytes appear is the moment they were handed to the device, give or take the polling step.
+class DiskWatch {
+public:
+    explicit DiskWatch(QString path) : file(std::move(path)) {}
+    ~DiskWatch() {
+        if (fd >= 0)
+            ::close(fd);
+    }
+    DiskWatch(const DiskWatch&) = delete;
+    DiskWatch& operator=(const DiskWatch&) = delete;
+
+    // Skips everything written so far.
+    void skipToEnd() {
+        openFile();
+        if (fd >= 0)
+            offset = ::lseek(fd, 0, SEEK_END) & ~off_t{3};
+    }
+
+    // Reads what was added since the last call. Returns true when it holds a sample that is not silence.
+    bool soundArrived() {
+        if (!openFile())
+            return false;
+        char buffer[1 << 16];
+        for (;;) {
+            const ssize_t n = ::pread(fd, buffer, sizeof buffer, offset);
+            if (n <= 0)
+                return false;
+            const ssize_t whole = n & ~ssize_t{3}; // whole stereo frames only
+            const auto* samples = reinterpret_cast<const qint16*>(buffer);
+            for (ssize_t i = 0; i < whole / 2; ++i)
+                if (samples[i] != 0) {
+                    offset += whole;
+                    return true;
+                }
+            offset += whole;
+            if (whole == 0)
+                return false;
+        }
+    }
+
+    // Polls until a sample that is not silence appears; returns the monotonic time of that poll, or -1
+    // after `timeout` seconds. `alive` is asked between polls and ends the wait early when it says no.
+    template <typename Alive> double waitForSound(double timeout, Alive alive, double step = 0.0005) {
+        const double end = now() + timeout;
+        while (now() < end) {
+            if (soundArrived())
+                return now();
+            if (!alive())
+                return -1;
+            const timespec pause{0, static_cast<long>(step * 1e9)};
+            nanosleep(&pause, nullptr);
+        }
+        return -1;
+    }
+    double waitForSound(double timeout) {
+        return waitForSound(timeout, [] { return true; });
+    }
+
+    // Waits until the driver writes its next buffer, which it does right after our callback has filled it;
+    // returns the monotonic time of that write, or -1 after `timeout` seconds.
+    double waitForWrite(double timeout) {
+        const qint64 start = bytesWritten();
+        const double end = now() + timeout;
+        while (now() < end) {
+            if (bytesWritten() != start)
+                return now();
+            const timespec pause{0, 200000};
+            nanosleep(&pause, nullptr);
+        }
+        return -1;
+    }
+
+    qint64 bytesWritten() {
+        if (!openFile())
+            return 0;
+        return ::lseek(fd, 0, SEEK_END);
+    }
+
+private:
+    bool openFile() {
+        if (fd < 0)
+            fd = ::open(QFile::encodeName(file).constData(), O_RDONLY | O_CLOEXEC);
+        return fd >= 0;
+    }
+    QString file;
+    int fd = -1;
+    off_t offset = 0;
+};
+
+// A child process started with a given environment (the bench's own plus `extra`, NAME=value each).
+class Child {
+public:
+    Child(const QString& program, const QStringList& extra) {
+        std::vector<std::string> env;
+        for (char** e = environ; *e; ++e) {
+            const std::string entry(*e);
+            const std::string name = entry.substr(0, entry.find('='));
+            bool replaced = false;
+            for (const QString& x : extra)
+                replaced = replaced || x.section('=', 0, 0).toStdString() == name;
+            if (!replaced)
+                env.push_back(entry);
+        }
+        for (const QString& x : extra)
+            env.push_back(x.toStdString());
+        std::vector<char*> envp;
+        for (std::string& e : env)
+            envp.push_back(e.data());
+        envp.push_back(nullptr);
+        std::string path = QFile::encodeName(program).toStdString();
+        char* argv[] = {path.data(), nullptr};
+        started = now();
+        if (posix_spawn(&pid, path.c_str(), nullptr, nullptr, argv, envp.data()) != 0)
+            pid = -1;
+    }
+    ~Child() { stop(); }
+    Child(const Child&) = delete;
+    Child& operator=(const Child&) = delete;
+
+    bool valid() const { return pid > 0; }
+    pid_t id() const { return pid; }
+    double startTime() const { return started; }
+
+    bool running() {
+        if (pid <= 0 || done)
+            return false;
+        int status = 0;
+        rusage usage{};
+        const pid_t r = ::wait4(pid, &status, WNOHANG, &usage);
+        if (r == pid) {
+            done = true;
+            exitStatus = status;
+            finished = now();
+            const auto sec = [](const timeval& tv) { return double(tv.tv_sec) + double(tv.tv_usec) * 1e-6; };
+            endCpu = sec(usage.ru_utime) + sec(usage.ru_stime);
+        }
+        return !done;
+    }
+
+    // Waits for the child to end by itself; returns the monotonic time it was seen to end, or -1.
+    double wait(double timeout) {
+        const double end = now() + timeout;
+        while (running() && now() < end) {
+            const timespec pause{0, 200000};
+            nanosleep(&pause, nullptr);
+        }
+        return done ? finished : -1;
+    }
+
+    // Ends the child the way a session manager would (SIGTERM), then for good if it does not go.
+    void stop() {
+        if (pid <= 0 || !running())
+            return;
+        ::kill(pid, SIGTERM);
+        if (wait(10) < 0) {
+            ::kill(pid, SIGKILL);
+            wait(10);
+        }
+    }
+
+    // CPU time of the whole child, known once it has ended.
+    double cpuAtEnd() const { return endCpu; }
+    bool exitedNormally() const { return done && WIFEXITED(exitStatus) && WEXITSTATUS(exitStatus) == 0; }
+
+    // CPU time of all the child's live threads so far, in seconds (nanosecond accounting).
+    double cpuSeconds() const {
+        double total = 0;
+        const QString tasks = QStringLiteral("/proc/%1/task").arg(pid);
+        for (const QString& t : QDir(tasks).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+            QFile f(tasks + '/' + t + "/schedstat");
+            if (f.open(QIODevice::ReadOnly))
+                total += f.readAll().split(' ').value(0).toDouble() * 1e-9;
+        }
+        return total;
+    }
+
+    // CPU seconds of each live thread so far, by thread id.
+    std::map<int, double> threadCpu() const {
+        std::map<int, double> result;
+        const QString tasks = QStringLiteral("/proc/%1/task").arg(pid);
+        for (const QString& t : QDir(tasks).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+            QFile f(tasks + '/' + t + "/schedstat");
+            if (f.open(QIODevice::ReadOnly))
+                result[t.toInt()] = f.readAll().split(' ').value(0).toDouble() * 1e-9;
+        }
+        return result;
+    }
+
+    // A thread's name as the system shows it.
+    QString threadName(int tid) const {
+        QFile f(QStringLiteral("/proc/%1/task/%2/comm").arg(pid).arg(tid));
+        return f.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(f.readAll().trimmed()) : QString();
+    }
+
+    // A field of /proc/<pid>/status in bytes (VmRSS, VmHWM, ...), or -1.
+    double statusBytes(const char* field) const {
+        QFile f(QStringLiteral("/proc/%1/status").arg(pid));
+        if (!f.open(QIODevice::ReadOnly))
+            return -1;
+        for (const QByteArray& line : f.readAll().split('\n'))
+            if (line.startsWith(QByteArray(field) + ':'))
+                return line.mid(qstrlen(field) + 1).trimmed().split(' ').value(0).toDouble() * 1024;
+        return -1;
+    }
+
+private:
+    pid_t pid = -1;
+    bool done = false;
+    int exitStatus = 0;
+    double started = 0;
+    double finished = 0;
+    double endCpu = -1;
+};
+
+} // namespace sbbench

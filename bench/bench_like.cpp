@@ -1,0 +1,161 @@
+// The Like action: a 10 MB track copied into a collection (temporary file, no-replace rename, notice, and
+// the recount of both buttons' collections of 1,000 files each), against a plain copy of the same file
+// into the same folder. Aim: within 1.5 times. The copy that syncs its data shows what durability costs.
+#include "benchReporter.h"
+#include "benchSupport.h"
+#include "main.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <memory>
+#include <unistd.h>
+#include <vector>
+
+using namespace sbbench;
+
+namespace {
+
+constexpr qint64 trackBytes = 10 * 1024 * 1024;
+constexpr int collectionFiles = 1000;
+
+TFormMain* form = nullptr;
+QString source;
+QString target;
+
+bool plainCopy(const QByteArray& from, const QByteArray& to, bool sync) {
+    const int in = ::open(from.constData(), O_RDONLY);
+    const int out = ::open(to.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    std::vector<char> buffer(1 << 20);
+    bool ok = in >= 0 && out >= 0;
+    while (ok) {
+        const ssize_t n = ::read(in, buffer.data(), buffer.size());
+        if (n <= 0) {
+            ok = n == 0;
+            break;
+        }
+        ok = ::write(out, buffer.data(), static_cast<size_t>(n)) == n;
+    }
+    if (ok && sync)
+        ok = ::fsync(out) == 0;
+    if (in >= 0)
+        ::close(in);
+    if (out >= 0)
+        ::close(out);
+    return ok;
+}
+
+void copyBench(benchmark::State& state, bool sync) {
+    const QByteArray from = QFile::encodeName(source);
+    const QByteArray to = QFile::encodeName(target);
+    for (auto _ : state) {
+        if (!plainCopy(from, to, sync))
+            state.SkipWithError("plain copy failed");
+        state.PauseTiming();
+        ::unlink(to.constData());
+        state.ResumeTiming();
+    }
+}
+
+void BM_PlainCopy(benchmark::State& state) {
+    copyBench(state, false);
+}
+
+void BM_PlainCopySynced(benchmark::State& state) {
+    copyBench(state, true);
+}
+
+void BM_Like(benchmark::State& state) {
+    for (auto _ : state) {
+        try {
+            form->runLike(source, form->folderLibrary1);
+        } catch (const std::exception& e) {
+            state.SkipWithError(e.what());
+            break;
+        }
+        state.PauseTiming();
+        if (!QFile::remove(target))
+            state.SkipWithError("the Like made no copy");
+        QCoreApplication::processEvents(); // the notice shows and goes, as between two presses
+        state.ResumeTiming();
+    }
+}
+
+BENCHMARK(BM_PlainCopy)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly();
+BENCHMARK(BM_PlainCopySynced)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly();
+BENCHMARK(BM_Like)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly();
+
+bool makeCollection(const QString& folder) {
+    if (!QDir().mkpath(folder))
+        return false;
+    for (int i = 0; i < collectionFiles; ++i) {
+        QFile f(folder + QStringLiteral("/Liked %1.mp3").arg(i));
+        if (!f.open(QIODevice::WriteOnly))
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QTemporaryDir home;
+    if (!home.isValid())
+        return 1;
+    qputenv("HOME", QFile::encodeName(home.path()));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.path() + "/.config"));
+    qputenv("XDG_DATA_HOME", QFile::encodeName(home.path() + "/.local/share"));
+    qputenv("XDG_CACHE_HOME", QFile::encodeName(home.path() + "/.cache"));
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (qEnvironmentVariableIsEmpty("SDL_AUDIODRIVER"))
+        qputenv("SDL_AUDIODRIVER", "dummy");
+
+    QApplication app(argc, argv);
+    const QString base = home.path() + "/Collections/";
+    source = home.path() + "/Source/track.mp3";
+    target = base + "One/track.mp3";
+    if (!makeCollection(base + "One") || !makeCollection(base + "Two") ||
+        !QDir().mkpath(home.path() + "/Source")) {
+        std::fprintf(stderr, "cannot build the collections in %s\n", qPrintable(home.path()));
+        return 1;
+    }
+    {
+        QFile f(source);
+        if (!f.open(QIODevice::WriteOnly))
+            return 1;
+        QByteArray chunk(1024 * 1024, Qt::Uninitialized);
+        for (qsizetype i = 0; i < chunk.size(); ++i)
+            chunk[i] = static_cast<char>(i * 7);
+        for (qint64 done = 0; done < trackBytes; done += chunk.size())
+            f.write(chunk);
+    }
+
+    auto window = std::make_unique<TFormMain>();
+    window->show();
+    window->folderLibraryBase = base;
+    window->folderLibrary1 = "One";
+    window->folderLibrary2 = "Two";
+    window->opt_play_next_after_copy = false; // the next track is the track change's own figure
+    window->updateButtons();
+    form = window.get();
+
+    benchmark::Initialize(&argc, argv);
+    TimesReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+    form = nullptr;
+
+    const double like = reporter.seconds("BM_Like");
+    const double plain = reporter.seconds("BM_PlainCopy");
+    const double synced = reporter.seconds("BM_PlainCopySynced");
+    if (like <= 0 || plain <= 0)
+        return 1;
+    ratioRow("Like: 10 MB into a collection, recount 2 x 1,000 (median of 5)", like, plain, 1.5);
+    if (synced > 0)
+        ratioRow("Like, against a plain copy that also syncs (median of 5)", like, synced, 1.5);
+    return 0;
+}
