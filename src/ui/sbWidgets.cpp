@@ -6,7 +6,6 @@
 #include <QStyleOptionSlider>
 #include <QVariant>
 #include <QWidget>
-#include <cstdlib>
 
 void setStyleLookup(QWidget* w, const QString& name) {
     if (styleLookup(w) == name)
@@ -50,31 +49,20 @@ void initSonabinResources() {
 
 TPositionBar::TPositionBar(Qt::Orientation orientation, QWidget* parent) : QSlider(orientation, parent) {}
 
+QRect TPositionBar::handleRect() const {
+    QStyleOptionSlider opt;
+    initStyleOption(&opt);
+    return style()->subControlRect(QStyle::CC_Slider, &opt, QStyle::SC_SliderHandle, this);
+}
+
 void TPositionBar::sliderChange(SliderChange change) {
-    // A new value that leaves the handle on the pixel where it was painted changes nothing the user can
-    // see. Asking the style sheet for the handle's place at every tick costs as much as painting, so the
-    // place is worked out from the span measured at the last paint.
-    if (change == SliderValueChange && painted && minimum() == paintedMinimum &&
-        maximum() == paintedMaximum &&
-        QStyle::sliderPositionFromValue(paintedMinimum, paintedMaximum, sliderPosition(), paintedSpan) ==
-            paintedOffset)
+    // A new value that leaves the handle where it was painted changes nothing the user can see.
+    if (change == SliderValueChange && !paintedHandle.isNull() && handleRect() == paintedHandle)
         return;
     QSlider::sliderChange(change);
 }
 
 void TPositionBar::paintEvent(QPaintEvent* event) {
-    QStyleOptionSlider opt;
-    initStyleOption(&opt);
-    const auto handleAt = [&](int position) {
-        opt.sliderPosition = position;
-        const QRect r = style()->subControlRect(QStyle::CC_Slider, &opt, QStyle::SC_SliderHandle, this);
-        return orientation() == Qt::Horizontal ? r.x() : r.y();
-    };
-    paintedMinimum = minimum();
-    paintedMaximum = maximum();
-    paintedSpan = std::abs(handleAt(paintedMaximum) - handleAt(paintedMinimum));
-    paintedOffset =
-        QStyle::sliderPositionFromValue(paintedMinimum, paintedMaximum, sliderPosition(), paintedSpan);
-    painted = true;
+    paintedHandle = handleRect();
     QSlider::paintEvent(event);
 }

@@ -1,5 +1,6 @@
 #pragma once
 // Small widget helpers shared by the windows.
+#include <QRect>
 #include <QSlider>
 #include <QString>
 
@@ -32,10 +33,6 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    // Where the handle was last painted: its offset along the groove, for this range and span of pixels.
-    bool painted = false;
-    int paintedMinimum = 0;
-    int paintedMaximum = 0;
-    int paintedSpan = 0;
-    int paintedOffset = 0;
+    QRect handleRect() const;
+    QRect paintedHandle;
 };

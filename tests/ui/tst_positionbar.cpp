@@ -1,0 +1,107 @@
+// The position bar repaints exactly when its handle moves on the screen: never a stale handle, and no
+// repaint at the player's ticks that leave the handle on its pixel.
+#include "sbWidgets.h"
+
+#include <QApplication>
+#include <QStyleOptionSlider>
+#include <QTest>
+#include <QVBoxLayout>
+
+namespace {
+
+class PaintCounter : public QObject {
+public:
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint)
+            ++paints;
+        return false;
+    }
+};
+
+// Where the style draws the handle of `bar` at `value`.
+QRect handleAt(const QSlider& bar, int value) {
+    QStyleOptionSlider opt;
+    opt.initFrom(&bar);
+    opt.subControls = QStyle::SC_None;
+    if (bar.orientation() == Qt::Horizontal)
+        opt.state |= QStyle::State_Horizontal; // the style sheet's rules are for ":horizontal"
+    opt.orientation = bar.orientation();
+    opt.maximum = bar.maximum();
+    opt.minimum = bar.minimum();
+    opt.tickPosition = bar.tickPosition();
+    opt.tickInterval = bar.tickInterval();
+    opt.upsideDown = bar.orientation() == Qt::Horizontal
+                         ? bar.invertedAppearance() != (opt.direction == Qt::RightToLeft)
+                         : !bar.invertedAppearance();
+    opt.direction = Qt::LeftToRight;
+    opt.sliderPosition = value;
+    opt.sliderValue = value;
+    opt.singleStep = bar.singleStep();
+    opt.pageStep = bar.pageStep();
+    return bar.style()->subControlRect(QStyle::CC_Slider, &opt, QStyle::SC_SliderHandle, &bar);
+}
+
+} // namespace
+
+class TestPositionBar : public QObject {
+    Q_OBJECT
+private slots:
+    void repaintsExactlyWhenTheHandleMoves_data() {
+        QTest::addColumn<bool>("styled");
+        QTest::addColumn<bool>("inverted");
+        QTest::newRow("plain") << false << false;
+        QTest::newRow("program's style sheet") << true << false;
+        QTest::newRow("inverted") << true << true;
+    }
+    void repaintsExactlyWhenTheHandleMoves() {
+        QFETCH(bool, styled);
+        QFETCH(bool, inverted);
+        QWidget window;
+        if (styled)
+            window.setStyleSheet(sonabinStyleSheet());
+        auto* layout = new QVBoxLayout(&window);
+        auto* bar = new TPositionBar(Qt::Horizontal, &window);
+        bar->setObjectName(QStringLiteral("TrackBar1"));
+        bar->setFixedHeight(21);
+        bar->setInvertedAppearance(inverted);
+        layout->addWidget(bar);
+        window.resize(320, 40);
+        bar->setRange(0, 30000); // a 3-minute track in the player's units: about 100 units to a pixel
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QApplication::processEvents();
+
+        PaintCounter counter;
+        bar->installEventFilter(&counter);
+        int moves = 0;
+        int repaints = 0;
+        // The player's ticks: a few units at a time, over many pixels.
+        for (int value = 7; value <= 3000; value += 7) {
+            const bool moved = handleAt(*bar, value) != handleAt(*bar, bar->value());
+            const int before = counter.paints;
+            bar->setValue(value);
+            QApplication::processEvents();
+            const bool painted = counter.paints > before;
+            QVERIFY2(moved == painted, qPrintable(QStringLiteral("value %1: handle %2, painted %3")
+                                                      .arg(value)
+                                                      .arg(moved ? "moved" : "stayed")
+                                                      .arg(painted ? "yes" : "no")));
+            moves += moved;
+            repaints += painted;
+        }
+        QVERIFY(moves > 10);
+        QVERIFY(repaints < 3000 / 7 / 5);
+
+        // A new range redraws at once, even where the value keeps its pixel.
+        const int before = counter.paints;
+        bar->setRange(0, 60000);
+        QApplication::processEvents();
+        QVERIFY(counter.paints > before);
+    }
+};
+
+QTEST_MAIN(TestPositionBar)
+#include "tst_positionbar.moc"
