@@ -267,12 +267,13 @@ int main() {
     platform = qEnvironmentVariable("QT_QPA_PLATFORM", QStringLiteral("offscreen"));
     mpg123_init();
 
-    // One 40 s track, long enough for the idle run, hard-linked into every folder.
+    // One track of a song's usual length (the position bar moves by a pixel every few ticks, as it does
+    // for most music), hard-linked into every folder.
     const QString track = root + "/track.mp3";
     const QString folder1k = root + "/music-1000";
     const QString folder10k = root + "/music-10000";
     const QString folderEmpty = root + "/music-empty";
-    if (!writeMusicLikeMp3(track, 40) || !makeTrackFolder(folder1k, track, 1000, 0) ||
+    if (!writeMusicLikeMp3(track, 240) || !makeTrackFolder(folder1k, track, 1000, 0) ||
         !makeTrackFolder(folder10k, track, 10000, 500) || !QDir().mkpath(folderEmpty)) {
         std::fprintf(stderr, "cannot build the music folders in %s\n", qPrintable(root));
         return 1;

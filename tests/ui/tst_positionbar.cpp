@@ -52,13 +52,19 @@ private slots:
     void repaintsExactlyWhenTheHandleMoves_data() {
         QTest::addColumn<bool>("styled");
         QTest::addColumn<bool>("inverted");
-        QTest::newRow("plain") << false << false;
-        QTest::newRow("program's style sheet") << true << false;
-        QTest::newRow("inverted") << true << true;
+        QTest::addColumn<int>("range"); // the player's units: 10,000 bytes, 17.6 a second
+        QTest::addColumn<int>("width");
+        QTest::newRow("plain") << false << false << 30000 << 320;
+        QTest::newRow("program's style sheet") << true << false << 30000 << 320;
+        QTest::newRow("inverted") << true << true << 30000 << 320;
+        QTest::newRow("10-minute track, narrow") << true << false << 105840 << 200;
+        QTest::newRow("40-second track, wide") << true << false << 705 << 600;
     }
     void repaintsExactlyWhenTheHandleMoves() {
         QFETCH(bool, styled);
         QFETCH(bool, inverted);
+        QFETCH(int, range);
+        QFETCH(int, width);
         QWidget window;
         if (styled)
             window.setStyleSheet(sonabinStyleSheet());
@@ -68,8 +74,8 @@ private slots:
         bar->setFixedHeight(21);
         bar->setInvertedAppearance(inverted);
         layout->addWidget(bar);
-        window.resize(320, 40);
-        bar->setRange(0, 30000); // a 3-minute track in the player's units: about 100 units to a pixel
+        window.resize(width, 40);
+        bar->setRange(0, range);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QApplication::processEvents();
@@ -78,8 +84,9 @@ private slots:
         bar->installEventFilter(&counter);
         int moves = 0;
         int repaints = 0;
-        // The player's ticks: a few units at a time, over many pixels.
-        for (int value = 7; value <= 3000; value += 7) {
+        // Ticks of a few units each, over a quarter of the bar.
+        const int step = qMax(1, range / 1600);
+        for (int value = step; value <= range / 4; value += step) {
             const bool moved = handleAt(*bar, value) != handleAt(*bar, bar->value());
             const int before = counter.paints;
             bar->setValue(value);
@@ -93,11 +100,11 @@ private slots:
             repaints += painted;
         }
         QVERIFY(moves > 10);
-        QVERIFY(repaints < 3000 / 7 / 5);
+        QCOMPARE(repaints, moves);
 
         // A new range redraws at once, even where the value keeps its pixel.
         const int before = counter.paints;
-        bar->setRange(0, 60000);
+        bar->setRange(0, 2 * range);
         QApplication::processEvents();
         QVERIFY(counter.paints > before);
     }
