@@ -93,8 +93,10 @@ bool readHelpFile(const QString& path, THelpTopics& out) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return false;
-    const QByteArray bytes = file.read(sbhelp::maxFileSize + 1);
-    if (file.error() != QFileDevice::NoError || bytes.size() > sbhelp::maxFileSize)
+    // Read to the size found rather than to the limit: a buffer of the limit would be reserved for every
+    // file. One byte more shows a file that grew meanwhile.
+    const QByteArray bytes = file.read(info.size() + 1);
+    if (file.error() != QFileDevice::NoError || bytes.size() > info.size())
         return false;
     out = parseHelpText(decodeHelpBytes(bytes));
     return true;

@@ -2,6 +2,7 @@
 // editor writes. Each reader keeps the valid lines around the damage and never crashes; a folder in the
 // place of the file is reported the way each reader reports an unreadable file. Also the inputs the
 // fuzz targets found, kept as regression cases.
+#include "dorHelp.h"
 #include "dorOptions.h"
 #include "dorTexts.h"
 #include "dorTools.h"
@@ -117,8 +118,24 @@ private slots:
         }
     }
 
+    void helpFile_data() { hostileRows(); }
+    void helpFile() {
+        const QString path = fileWith(QStringLiteral("English.help"),
+                                      hostileFile(QStringLiteral("[topic] Keys\r\n"),
+                                                  QStringLiteral("first=1"), QStringLiteral("last=2")));
+        THelpTopics topics;
+        QVERIFY(readHelpFile(path, topics));
+        QCOMPARE(topics.titles, QStringList{QStringLiteral("Keys")});
+        const QStringList lines = topics.contents.value(0).split(QLatin1Char('\n'));
+        QVERIFY(lines.size() >= 3);
+        QCOMPARE(lines.at(0), QStringLiteral("first=1"));
+        QVERIFY(lines.at(1).startsWith(QStringLiteral("mid=")));
+        checkMiddle(lines.at(1).mid(4));
+        QCOMPARE(lines.at(2), QStringLiteral("last=2"));
+    }
+
     // A folder where the file should be: the settings store reports it with the path, the language
-    // store keeps the texts it has.
+    // store keeps the texts it has, the help viewer keeps the topics it shows.
     void folderInPlaceOfFile() {
         const QString ini = dir + QStringLiteral("/sonabin.ini");
         QVERIFY(QDir().mkdir(ini));
@@ -137,6 +154,12 @@ private slots:
         QCOMPARE(texts.lines(), QStringList{QStringLiteral("k=kept")});
         QVERIFY(!texts.saveToFile(lng));
         QVERIFY(QFileInfo(lng).isDir());
+
+        const QString help = dir + QStringLiteral("/English.help");
+        QVERIFY(QDir().mkdir(help));
+        THelpTopics topics = helpNotFoundTopics();
+        QVERIFY(!readHelpFile(help, topics));
+        QCOMPARE(topics.titles, helpNotFoundTopics().titles);
     }
 
     // Inputs found by fuzz/fuzz_texts.
