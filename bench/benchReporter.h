@@ -21,6 +21,9 @@ public:
                 medians[name] = seconds;
             else if (run.run_type == Run::RT_Iteration)
                 last[name] = seconds;
+            if (run.run_type == Run::RT_Iteration)
+                for (const auto& [key, counter] : run.counters)
+                    counters[name + "." + key] = counter.value;
         }
         ConsoleReporter::ReportRuns(runs);
     }
@@ -33,7 +36,14 @@ public:
         return it == last.end() ? 0 : it->second;
     }
 
+    // A user counter of `name`'s last run ("BM_X", "ratio"), or 0.
+    double counter(const std::string& name, const std::string& key) const {
+        const auto it = counters.find(name + "." + key);
+        return it == counters.end() ? 0 : it->second;
+    }
+
 private:
+    std::map<std::string, double> counters;
     std::map<std::string, double> medians;
     std::map<std::string, double> last;
 };

@@ -56,7 +56,9 @@ inline double median(std::vector<double> v) {
 // by SONABIN_BENCH_TABLE, and echoed on stdout either way.
 inline void tableRow(const QString& measurement, const QString& ours, const QString& floor,
                      const QString& ratio, const QString& aim, bool met) {
-    const QString line = QStringList{measurement, ours, floor, ratio, aim, met ? "ok" : "OVER"}.join('\t');
+    // A row without an aim ("-") is there for information.
+    const QString verdict = aim == "-" ? "info" : met ? "ok" : "OVER";
+    const QString line = QStringList{measurement, ours, floor, ratio, aim, verdict}.join('\t');
     std::printf("ROW\t%s\n", qPrintable(line));
     std::fflush(stdout);
     const QByteArray file = qgetenv("SONABIN_BENCH_TABLE");
@@ -68,7 +70,7 @@ inline void tableRow(const QString& measurement, const QString& ours, const QStr
 }
 
 inline QString ms(double seconds) {
-    return QString::number(seconds * 1000, 'f', 1) + " ms";
+    return QString::number(seconds * 1000, 'f', seconds < 0.001 ? 3 : 1) + " ms";
 }
 
 inline QString mib(double bytes) {

@@ -428,6 +428,7 @@ private:
     void fillDevice(qint16* out, size_t total) {
         std::memset(out, 0, total * sizeof(qint16));
         bool hungry = false;
+        bool mixing = false; // a stream before this one has put samples into `out`
         {
             std::lock_guard lock(mutex);
             for (auto& entry : streams) {
@@ -439,7 +440,11 @@ private:
                     if (s.usedBlocks < s.queue.size()) {
                         Block& b = s.queue[s.usedBlocks];
                         const size_t n = std::min(total - done, b.pcm.size() - b.used);
-                        mixInto(out + done, b.pcm.data() + b.used, n);
+                        // Into silence, mixing is copying; one stream playing is the common case.
+                        if (mixing)
+                            mixInto(out + done, b.pcm.data() + b.used, n);
+                        else
+                            std::memcpy(out + done, b.pcm.data() + b.used, n * sizeof(qint16));
                         b.used += n;
                         done += n;
                         s.queuedSamples -= n;
@@ -460,6 +465,7 @@ private:
                         break; // the decoder is behind (just after a seek): silence for the rest
                     }
                 }
+                mixing = mixing || done > 0;
                 if (!s.eofQueued && !s.filling && s.queuedSamples < aheadSamples / 2)
                     hungry = s.filling = true;
             }

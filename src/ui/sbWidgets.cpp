@@ -6,6 +6,7 @@
 #include <QStyleOptionSlider>
 #include <QVariant>
 #include <QWidget>
+#include <cstdlib>
 
 void setStyleLookup(QWidget* w, const QString& name) {
     if (styleLookup(w) == name)
@@ -49,20 +50,31 @@ void initSonabinResources() {
 
 TPositionBar::TPositionBar(Qt::Orientation orientation, QWidget* parent) : QSlider(orientation, parent) {}
 
-QRect TPositionBar::handleRect() const {
-    QStyleOptionSlider opt;
-    initStyleOption(&opt);
-    return style()->subControlRect(QStyle::CC_Slider, &opt, QStyle::SC_SliderHandle, this);
-}
-
 void TPositionBar::sliderChange(SliderChange change) {
-    // A new value that leaves the handle where it was painted changes nothing the user can see.
-    if (change == SliderValueChange && !paintedHandle.isNull() && handleRect() == paintedHandle)
+    // A new value that leaves the handle on the pixel where it was painted changes nothing the user can
+    // see. Asking the style sheet where the handle goes costs as much as painting it, so the offset comes
+    // from the span of pixels measured at the last paint: styles place the handle linearly along it.
+    if (change == SliderValueChange && painted && minimum() == paintedMinimum &&
+        maximum() == paintedMaximum &&
+        QStyle::sliderPositionFromValue(paintedMinimum, paintedMaximum, sliderPosition(), paintedSpan) ==
+            paintedOffset)
         return;
     QSlider::sliderChange(change);
 }
 
 void TPositionBar::paintEvent(QPaintEvent* event) {
-    paintedHandle = handleRect();
+    QStyleOptionSlider opt;
+    initStyleOption(&opt);
+    const auto handleAt = [&](int position) {
+        opt.sliderPosition = position;
+        const QRect r = style()->subControlRect(QStyle::CC_Slider, &opt, QStyle::SC_SliderHandle, this);
+        return orientation() == Qt::Horizontal ? r.x() : r.y();
+    };
+    paintedMinimum = minimum();
+    paintedMaximum = maximum();
+    paintedSpan = std::abs(handleAt(paintedMaximum) - handleAt(paintedMinimum));
+    paintedOffset =
+        QStyle::sliderPositionFromValue(paintedMinimum, paintedMaximum, sliderPosition(), paintedSpan);
+    painted = true;
     QSlider::paintEvent(event);
 }

@@ -1,6 +1,5 @@
 #pragma once
 // Small widget helpers shared by the windows.
-#include <QRect>
 #include <QSlider>
 #include <QString>
 
@@ -33,6 +32,10 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    QRect handleRect() const;
-    QRect paintedHandle;
+    // Where the handle was last painted: its offset along the groove, for that range and span of pixels.
+    bool painted = false;
+    int paintedMinimum = 0;
+    int paintedMaximum = 0;
+    int paintedSpan = 0;
+    int paintedOffset = 0;
 };
