@@ -3,6 +3,7 @@
 // into the same folder. Aim: within 1.5 times. The copy that syncs its data shows what durability costs.
 #include "benchReporter.h"
 #include "benchSupport.h"
+#include "dorCopy.h"
 #include "main.h"
 
 #include <QApplication>
@@ -77,6 +78,7 @@ void BM_Like(benchmark::State& state) {
             break;
         }
         state.PauseTiming();
+        waitForCopiesOnDisk(); // this copy's background sync must not slow the next one down
         if (!QFile::remove(target))
             state.SkipWithError("the Like made no copy");
         QCoreApplication::processEvents(); // the notice shows and goes, as between two presses

@@ -6,10 +6,17 @@
 #include <QRandomGenerator>
 #include <atomic>
 #include <cerrno>
+#include <condition_variable>
 #include <cstdio>
+#include <cstring>
+#include <deque>
+#include <dirent.h>
 #include <fcntl.h>
+#include <mutex>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <system_error>
+#include <thread>
 #include <unistd.h>
 #include <utility>
 #include <vector>
@@ -18,6 +25,13 @@ namespace {
 
 std::atomic<int> fallbackLevel{0};
 std::function<void()> beforeCommit;
+std::atomic<int> syncFailure{0};
+std::mutex hookMutex; // guards the two functions below, which the worker calls
+std::function<void()> beforeSync;
+std::function<void(const QString&)> diskErrorHandler;
+
+constexpr char partPrefix[] = ".sonabin-";
+constexpr char partSuffix[] = ".part";
 
 QString reason(int err) {
     return QString::fromStdString(std::generic_category().message(err));
@@ -35,12 +49,7 @@ public:
     Fd& operator=(const Fd&) = delete;
     ~Fd() { reset(); }
     int get() const { return fd_; }
-    // Closes now and reports close's own error, which some file systems use to report a failed write.
-    int close() {
-        const int fd = fd_;
-        fd_ = -1;
-        return fd < 0 ? 0 : ::close(fd);
-    }
+    int release() { return std::exchange(fd_, -1); }
     void reset(int fd = -1) {
         if (fd_ >= 0)
             ::close(fd_);
@@ -127,6 +136,131 @@ QByteArray folderOf(const QByteArray& path) {
     return path.left(slash);
 }
 
+QString lastPart(const QByteArray& path) {
+    QByteArray p = path;
+    while (p.size() > 1 && p.endsWith('/'))
+        p.chop(1);
+    return QFile::decodeName(p.mid(p.lastIndexOf('/') + 1));
+}
+
+// A committed copy whose data may still be on their way to the disk.
+struct SyncJob {
+    int fd = -1;    // the copy itself, never reopened by name
+    int dirFd = -1; // its folder, whose entry for the new name is made durable after the data
+    QByteArray path;
+};
+
+// What a late write error means for the user, after the bad copy was dealt with.
+QString diskErrorText(const SyncJob& job, int err) {
+    const QString name = lastPart(job.path);
+    const QString collection = lastPart(folderOf(job.path));
+    const QString head =
+        QStringLiteral("\"%1\" could not be written to the disk (%2)").arg(name, reason(err));
+    struct stat mine {};
+    struct stat now {};
+    if (::fstat(job.fd, &mine) != 0 || ::lstat(job.path.constData(), &now) != 0 ||
+        now.st_dev != mine.st_dev || now.st_ino != mine.st_ino)
+        return head +
+               QStringLiteral("; the name \"%1\" in \"%2\" no longer refers to that copy, so nothing was "
+                              "removed. The track is still in its folder.")
+                   .arg(name, collection);
+    if (::unlink(job.path.constData()) != 0)
+        return head +
+               QStringLiteral(", and the damaged copy in \"%1\" could not be removed (%2): please delete "
+                              "it. The track is still in its folder.")
+                   .arg(collection, reason(errno));
+    return head + QStringLiteral("; the copy in \"%1\" was removed, the track is still in its folder.")
+                      .arg(collection);
+}
+
+void syncOne(SyncJob& job) {
+    {
+        std::lock_guard lock(hookMutex);
+        if (beforeSync)
+            beforeSync();
+    }
+    int err = ::fdatasync(job.fd) == 0 ? 0 : errno;
+    if (err == EINVAL || err == EROFS)
+        err = 0; // a file that cannot be synced at all (special file systems): nothing more can be done
+    if (const int forced = syncFailure.load())
+        err = forced;
+    if (err != 0) {
+        const QString message = diskErrorText(job, err);
+        std::lock_guard lock(hookMutex);
+        if (diskErrorHandler)
+            diskErrorHandler(message);
+    }
+    ::close(job.fd);
+    if (job.dirFd >= 0) {
+        ::fsync(job.dirFd);
+        ::close(job.dirFd);
+    }
+}
+
+// One worker, started on the first copy, so that a Like does not wait for the disk. It drains its queue
+// before the program ends (its destructor runs at exit).
+class DiskSyncer {
+public:
+    DiskSyncer() = default;
+    DiskSyncer(const DiskSyncer&) = delete;
+    DiskSyncer& operator=(const DiskSyncer&) = delete;
+    ~DiskSyncer() {
+        {
+            std::lock_guard lock(mutex_);
+            stopping_ = true;
+        }
+        wake_.notify_all();
+        if (worker_.joinable())
+            worker_.join();
+    }
+
+    void add(SyncJob job) {
+        std::lock_guard lock(mutex_);
+        queue_.push_back(std::move(job));
+        if (!worker_.joinable())
+            worker_ = std::thread([this] { run(); });
+        wake_.notify_one();
+    }
+
+    void waitIdle() {
+        std::unique_lock lock(mutex_);
+        idle_.wait(lock, [this] { return queue_.empty() && !busy_; });
+    }
+
+private:
+    void run() {
+        std::unique_lock lock(mutex_);
+        for (;;) {
+            wake_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
+            if (queue_.empty())
+                return; // stopping, and nothing left to sync
+            SyncJob job = std::move(queue_.front());
+            queue_.pop_front();
+            busy_ = true;
+            lock.unlock();
+            syncOne(job);
+            lock.lock();
+            busy_ = false;
+            if (queue_.empty())
+                idle_.notify_all();
+        }
+    }
+
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::condition_variable idle_;
+    std::deque<SyncJob> queue_;
+    bool busy_ = false;
+    bool stopping_ = false;
+    std::thread worker_;
+};
+
+// Constructed on first use, after the hooks above, so it is destroyed (and drained) before them.
+DiskSyncer& diskSyncer() {
+    static DiskSyncer syncer;
+    return syncer;
+}
+
 } // namespace
 
 void setCopyFallbackLevelForTests(int level) {
@@ -135,6 +269,61 @@ void setCopyFallbackLevelForTests(int level) {
 
 void setCopyBeforeCommitHookForTests(std::function<void()> hook) {
     beforeCommit = std::move(hook);
+}
+
+void setCopySyncFailureForTests(int err) {
+    syncFailure.store(err);
+}
+
+void setCopyBeforeSyncHookForTests(std::function<void()> hook) {
+    std::lock_guard lock(hookMutex);
+    beforeSync = std::move(hook);
+}
+
+void setCopyDiskErrorHandler(std::function<void(const QString& message)> handler) {
+    std::lock_guard lock(hookMutex);
+    diskErrorHandler = std::move(handler);
+}
+
+void waitForCopiesOnDisk() {
+    diskSyncer().waitIdle();
+}
+
+int removeStaleCopyParts(const QString& folder) {
+    const QByteArray dirName = QFile::encodeName(folder);
+    Fd dirFd(::open(dirName.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dirFd.get() < 0)
+        return 0;
+    DIR* dir = ::fdopendir(::dup(dirFd.get()));
+    if (!dir)
+        return 0;
+    const size_t prefixLen = std::strlen(partPrefix);
+    const size_t suffixLen = std::strlen(partSuffix);
+    int removed = 0;
+    while (const dirent* entry = ::readdir(dir)) {
+        const size_t len = std::strlen(entry->d_name);
+        if (len <= prefixLen + suffixLen || std::strncmp(entry->d_name, partPrefix, prefixLen) != 0 ||
+            std::strcmp(entry->d_name + len - suffixLen, partSuffix) != 0)
+            continue;
+        if (entry->d_type != DT_REG && entry->d_type != DT_UNKNOWN)
+            continue;
+        // Never follows a link, never blocks on a special file; a copy in progress holds its lock.
+        Fd part(
+            ::openat(dirFd.get(), entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+        struct stat st {};
+        if (part.get() < 0 || ::fstat(part.get(), &st) != 0 || !S_ISREG(st.st_mode))
+            continue;
+        if (::flock(part.get(), LOCK_EX | LOCK_NB) != 0)
+            continue;
+        struct stat now {};
+        if (::fstatat(dirFd.get(), entry->d_name, &now, AT_SYMLINK_NOFOLLOW) != 0 ||
+            now.st_dev != st.st_dev || now.st_ino != st.st_ino)
+            continue;
+        if (::unlinkat(dirFd.get(), entry->d_name, 0) == 0)
+            ++removed;
+    }
+    ::closedir(dir);
+    return removed;
 }
 
 TCopyResult copyFileNoReplace(const QString& source, const QString& target) {
@@ -168,11 +357,25 @@ TCopyResult copyFileNoReplace(const QString& source, const QString& target) {
     TempGuard temp;
     Fd out;
     for (int attempt = 0; attempt < 100 && out.get() < 0; ++attempt) {
-        temp.path = folder + (folder.endsWith('/') ? "" : "/") + ".sonabin-" +
-                    QByteArray::number(QRandomGenerator::global()->generate(), 16) + ".part";
+        temp.path = folder + (folder.endsWith('/') ? "" : "/") + partPrefix +
+                    QByteArray::number(QRandomGenerator::global()->generate(), 16) + partSuffix;
         out.reset(::open(temp.path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, st.st_mode & 0777));
-        if (out.get() < 0 && errno != EEXIST)
-            break;
+        if (out.get() < 0) {
+            if (errno != EEXIST)
+                break;
+            continue;
+        }
+        // The lock tells removeStaleCopyParts (in this or another running instance) that the file is in
+        // use. It can only be taken after the file exists, so if a cleanup removed the name in between,
+        // this file is lost: start again under a new name.
+        struct stat mine {};
+        struct stat named {};
+        if (::flock(out.get(), LOCK_EX) != 0 || ::fstat(out.get(), &mine) != 0 ||
+            ::lstat(temp.path.constData(), &named) != 0 || named.st_dev != mine.st_dev ||
+            named.st_ino != mine.st_ino) {
+            out.reset();
+            errno = EEXIST;
+        }
     }
     if (out.get() < 0) {
         const int err = errno;
@@ -187,10 +390,11 @@ TCopyResult copyFileNoReplace(const QString& source, const QString& target) {
         throw fail(err);
     const struct timespec times[2] = {st.st_atim, st.st_mtim};
     ::futimens(out.get(), times); // cosmetic: a copy that loses its date is still a good copy
-    // The data must be on the disk before the name appears, or a crash could leave a named, empty track.
-    if (::fsync(out.get()) != 0)
-        throw fail(errno);
-    if (out.close() != 0)
+    // Start the write-back now, before the name appears: the blocks are allocated and queued, so a file
+    // system that orders data before metadata (ext4 data=ordered) cannot commit the rename ahead of them
+    // and a crash cannot leave a named, empty track. Waiting for the disk is the worker's job.
+    if (::sync_file_range(out.get(), 0, 0, SYNC_FILE_RANGE_WRITE) != 0 && !unsupported(errno) &&
+        errno != ESPIPE)
         throw fail(errno);
 
     if (beforeCommit)
@@ -234,9 +438,11 @@ TCopyResult copyFileNoReplace(const QString& source, const QString& target) {
         temp.armed = false;
     }
 
-    // Make the new name itself durable; the copy is complete either way.
-    Fd dir(::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (dir.get() >= 0)
-        ::fsync(dir.get());
+    // The copy is complete and named; its data, then the new name, are made durable in the background.
+    SyncJob job;
+    job.dirFd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    job.fd = out.release();
+    job.path = dst;
+    diskSyncer().add(std::move(job));
     return TCopyResult::Copied;
 }

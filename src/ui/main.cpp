@@ -2,6 +2,7 @@
 #include "main.h"
 
 #include "const_sb.h"
+#include "dorCopy.h"
 #include "dorLanguage.h"
 #include "dorLog.h"
 #include "dorOptions.h"
@@ -22,6 +23,11 @@
 #include <QSplitter>
 #include <QTimer>
 #include <QToolButton>
+
+namespace {
+// The window that receives the reports of copies that failed on their way to the disk.
+TFormMain* copyReportWindow = nullptr;
+} // namespace
 
 TFormMain::TFormMain(IAudioEngine* audioEngine, QWidget* parent) : QMainWindow(parent), engine(audioEngine) {
     initSonabinResources();
@@ -71,6 +77,18 @@ void TFormMain::FormCreate() {
     updateCaption();
     runGuarded([this] { optionsLoad(); });
 
+    // A Like's copy reaches the disk after the Like; a late write error removes it and is reported here.
+    copyReportWindow = this;
+    setCopyDiskErrorHandler([this](const QString& message) {
+        QMetaObject::invokeMethod(
+            this,
+            [this, message] {
+                updateButtons();
+                reportError(this, SbError(message));
+            },
+            Qt::QueuedConnection);
+    });
+
     const qint32 stored = optionsBase->ReadInteger(QStringLiteral("common"), QStringLiteral("counter"), 0);
     runGuarded([this, stored] { initFolders(stored <= 0); });
     runGuarded([stored] {
@@ -87,6 +105,11 @@ void TFormMain::FormDestroy() {
         return;
     destroyed = true;
     runGuarded([this] { optionsSave(); });
+    waitForCopiesOnDisk(); // no Like's copy is left unsynced when the program ends
+    if (copyReportWindow == this) {
+        setCopyDiskErrorHandler({});
+        copyReportWindow = nullptr;
+    }
     delete LanguageEngine;
     LanguageEngine = nullptr;
     freePlayer();

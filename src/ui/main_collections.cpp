@@ -92,8 +92,11 @@ void TFormMain::initFolders(bool reset) {
     // The buttons show their collections even when a folder cannot be made; the error is reported after.
     try {
         checkFolder(folderLibraryBase);
-        for (const QString& name : std::as_const(names))
+        for (const QString& name : std::as_const(names)) {
             checkFolder(folderLibraryBase + name);
+            // What a copy cut short by a crash left behind; a copy running in another instance is kept.
+            removeStaleCopyParts(folderLibraryBase + name);
+        }
     } catch (...) {
         updateButtons();
         throw;

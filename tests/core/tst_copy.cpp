@@ -7,8 +7,13 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTest>
+#include <atomic>
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -46,8 +51,12 @@ class TestCopy : public QObject {
     Q_OBJECT
 private slots:
     void cleanup() {
+        waitForCopiesOnDisk();
         setCopyFallbackLevelForTests(0);
         setCopyBeforeCommitHookForTests({});
+        setCopyBeforeSyncHookForTests({});
+        setCopySyncFailureForTests(0);
+        setCopyDiskErrorHandler({});
     }
 
     void copiesWholeFileAndKeepsSource_data() {
@@ -124,6 +133,134 @@ private slots:
         QVERIFY(sbtest::writeFile(file, pattern(100)));
         QCOMPARE(copyFileNoReplace(file, file), TCopyResult::TargetExists);
         QCOMPARE(sbtest::readFile(file), pattern(100));
+    }
+
+    // The copy is whole and named when the call returns; the sync to the disk comes after, in the
+    // background, and waitForCopiesOnDisk waits for it.
+    void copyIsNamedBeforeItsSyncAndWaitedFor() {
+        const QString from = sbtest::makeTempDir(QStringLiteral("from"));
+        const QString to = sbtest::makeTempDir(QStringLiteral("to"));
+        const QString source = from + QStringLiteral("/a.mp3");
+        const QString target = to + QStringLiteral("/a.mp3");
+        const QByteArray bytes = pattern(2 * 1024 * 1024 + 5);
+        QVERIFY(sbtest::writeFile(source, bytes));
+        std::atomic<bool> release{false};
+        std::atomic<bool> synced{false};
+        QByteArray seenBySync;
+        setCopyBeforeSyncHookForTests([&] {
+            seenBySync = sbtest::readFile(target);
+            while (!release.load())
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            synced.store(true);
+        });
+        int reports = 0;
+        setCopyDiskErrorHandler([&](const QString&) { ++reports; });
+
+        QCOMPARE(copyFileNoReplace(source, target), TCopyResult::Copied);
+
+        QCOMPARE(sbtest::readFile(target), bytes); // named and whole while its sync is held back
+        QCOMPARE(entries(to), QStringList{QStringLiteral("a.mp3")});
+        std::thread releaser([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            release.store(true);
+        });
+        waitForCopiesOnDisk();
+        const bool wasSynced = synced.load();
+        releaser.join();
+        QVERIFY(wasSynced);
+        QCOMPARE(seenBySync, bytes);
+        QCOMPARE(reports, 0);
+        QCOMPARE(sbtest::readFile(target), bytes);
+    }
+
+    // A write error found by the background sync: the copy cannot be trusted and goes, but only while its
+    // name still refers to it; the source stays, and the user is told once.
+    void lateWriteErrorRemovesOnlyTheCopy_data() {
+        QTest::addColumn<bool>("replacedMeanwhile");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("copy still there") << false << "the copy in \"to\" was removed";
+        QTest::newRow("another file took the name") << true << "nothing was removed";
+    }
+    void lateWriteErrorRemovesOnlyTheCopy() {
+        QFETCH(bool, replacedMeanwhile);
+        QFETCH(QString, expected);
+        const QString from = sbtest::makeTempDir(QStringLiteral("from"));
+        const QString to = sbtest::makeTempDir(QStringLiteral("to")) + QStringLiteral("/to");
+        QVERIFY(QDir().mkpath(to));
+        const QString source = from + QStringLiteral("/Track.mp3");
+        const QString target = to + QStringLiteral("/Track.mp3");
+        const QByteArray bytes = pattern(300 * 1024);
+        const QByteArray theirs("a file put there after the copy");
+        QVERIFY(sbtest::writeFile(source, bytes));
+        setCopySyncFailureForTests(EIO);
+        if (replacedMeanwhile)
+            setCopyBeforeSyncHookForTests([&] {
+                QFile::rename(target, to + QStringLiteral("/moved.mp3"));
+                sbtest::writeFile(target, theirs);
+            });
+        QStringList reports;
+        setCopyDiskErrorHandler([&](const QString& message) { reports << message; });
+
+        QCOMPARE(copyFileNoReplace(source, target), TCopyResult::Copied);
+        waitForCopiesOnDisk();
+
+        QCOMPARE(reports.size(), 1);
+        QVERIFY2(reports[0].startsWith(QStringLiteral("\"Track.mp3\" could not be written to the disk "
+                                                      "(Input/output error)")),
+                 qPrintable(reports[0]));
+        QVERIFY2(reports[0].contains(expected), qPrintable(reports[0]));
+        QCOMPARE(sbtest::readFile(source), bytes);
+        QCOMPARE(entries(from), QStringList{QStringLiteral("Track.mp3")});
+        if (replacedMeanwhile) {
+            QCOMPARE(entries(to), (QStringList{QStringLiteral("Track.mp3"), QStringLiteral("moved.mp3")}));
+            QCOMPARE(sbtest::readFile(target), theirs);
+        } else {
+            QVERIFY(entries(to).isEmpty());
+        }
+    }
+
+    // A copy cut short by a crash leaves its hidden part behind; the cleanup removes exactly those parts
+    // that nobody is writing, and nothing else.
+    void staleCopyPartsAreRemoved() {
+        const QString dir = sbtest::makeTempDir(QStringLiteral("stale"));
+        const QString outside = sbtest::makeTempDir(QStringLiteral("outside"));
+        const QString elsewhere = outside + QStringLiteral("/.sonabin-0ut.part");
+        QVERIFY(sbtest::writeFile(dir + QStringLiteral("/.sonabin-dead.part"), pattern(1000)));
+        QVERIFY(sbtest::writeFile(dir + QStringLiteral("/.sonabin-busy.part"), pattern(1000)));
+        QVERIFY(sbtest::writeFile(dir + QStringLiteral("/song.mp3"), pattern(10)));
+        QVERIFY(sbtest::writeFile(dir + QStringLiteral("/.sonabin-x.mp3"), pattern(10)));
+        QVERIFY(sbtest::writeFile(dir + QStringLiteral("/sonabin-x.part"), pattern(10)));
+        QVERIFY(QDir(dir).mkdir(QStringLiteral(".sonabin-dir.part")));
+        QVERIFY(sbtest::writeFile(elsewhere, pattern(10)));
+        QVERIFY(QFile::link(elsewhere, dir + QStringLiteral("/.sonabin-link.part")));
+        const int busy = ::open(QFile::encodeName(dir + QStringLiteral("/.sonabin-busy.part")).constData(),
+                                O_RDWR | O_CLOEXEC);
+        QVERIFY(busy >= 0);
+        QVERIFY(::flock(busy, LOCK_EX) == 0);
+
+        QCOMPARE(removeStaleCopyParts(dir), 1);
+        ::close(busy);
+
+        QCOMPARE(entries(dir), (QStringList{".sonabin-busy.part", ".sonabin-dir.part", ".sonabin-link.part",
+                                            ".sonabin-x.mp3", "sonabin-x.part", "song.mp3"}));
+        QCOMPARE(sbtest::readFile(elsewhere), pattern(10));
+        QCOMPARE(removeStaleCopyParts(dir), 1); // its writer has let go
+        QCOMPARE(removeStaleCopyParts(dir + QStringLiteral("/missing")), 0);
+    }
+
+    // A cleanup run while a copy is being written into the same folder (another instance starting) leaves
+    // that copy alone.
+    void cleanupSparesCopyInProgress() {
+        const QString from = sbtest::makeTempDir(QStringLiteral("from"));
+        const QString to = sbtest::makeTempDir(QStringLiteral("to"));
+        QVERIFY(sbtest::writeFile(from + QStringLiteral("/a.mp3"), pattern(100 * 1024)));
+        int removed = -1;
+        setCopyBeforeCommitHookForTests([&] { removed = removeStaleCopyParts(to); });
+        QCOMPARE(copyFileNoReplace(from + QStringLiteral("/a.mp3"), to + QStringLiteral("/a.mp3")),
+                 TCopyResult::Copied);
+        QCOMPARE(removed, 0);
+        QCOMPARE(sbtest::readFile(to + QStringLiteral("/a.mp3")), pattern(100 * 1024));
+        QCOMPARE(entries(to), QStringList{QStringLiteral("a.mp3")});
     }
 
     void failuresLeaveNothingAndSayWhy_data() {

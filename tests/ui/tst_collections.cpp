@@ -2,6 +2,7 @@
 // buttons, their counters, the popup that rebinds a button, the long press, and creating and deleting.
 #include "TrackList.h"
 #include "dorBass.h"
+#include "dorCopy.h"
 #include "dorLanguage.h"
 #include "dorTools.h"
 #include "form_message.h"
@@ -22,6 +23,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
+#include <cerrno>
 #include <functional>
 #include <memory>
 #include <sys/mount.h>
@@ -166,6 +168,7 @@ private slots:
     void cleanup() {
         nextSpy.reset();
         w.reset();
+        setCopySyncFailureForTests(0);
         TFormMain::errorReportHook = {};
     }
 
@@ -248,6 +251,17 @@ private slots:
         QCOMPARE(errors.size(), 2);
         QCOMPARE(nextSpy->count(), 0);
         QVERIFY(QFileInfo(blocker).isFile());
+    }
+
+    // What a copy cut short by a crash left in the collections goes when they are set up; nothing else does.
+    void staleCopyPartsGoAtStart() {
+        QVERIFY(sbtest::writeFile(lib("Favorites") + QStringLiteral(".sonabin-1f.part"), "x"));
+        QVERIFY(sbtest::writeFile(lib("Archive") + QStringLiteral(".sonabin-2e.part"), "x"));
+        QVERIFY(sbtest::writeFile(lib("Favorites") + QStringLiteral("kept.mp3"), "x"));
+        w->initFolders(false);
+        QCOMPARE(entries(lib("Favorites")), QStringList{QStringLiteral("kept.mp3")});
+        QVERIFY(entries(lib("Archive")).isEmpty());
+        QCOMPARE(w->lbl_1_count->text(), QStringLiteral("[1]"));
     }
 
     void countsMp3FilesInAnyCase() {
@@ -413,6 +427,22 @@ private slots:
         QCOMPARE(errors.size(), 1);
         QVERIFY(QFileInfo(lib("Favorites") + track).isFile());
         checkMovedOn();
+    }
+
+    // The copy failed on its way to the disk after the Like had shown it: it goes, the count goes back, and
+    // the user is told through the error report.
+    void lateWriteErrorIsReportedAndCountGoesBack() {
+        setCopySyncFailureForTests(EIO);
+        QTest::keyClick(w.get(), Qt::Key_F1);
+        waitForCopiesOnDisk();
+        QTRY_COMPARE(errors.size(), 1);
+        QVERIFY2(errors[0].contains(QStringLiteral("\"%1\" could not be written to the disk").arg(track)),
+                 qPrintable(errors[0]));
+        QVERIFY2(errors[0].contains(QStringLiteral("the copy in \"Favorites\" was removed")),
+                 qPrintable(errors[0]));
+        QVERIFY(entries(lib("Favorites")).isEmpty());
+        QCOMPARE(w->lbl_1_count->text(), QStringLiteral("[0]"));
+        QVERIFY(QFileInfo(music + track).isFile());
     }
 
     // While the current folder does not exist the Like actions are off, whoever triggers them.
