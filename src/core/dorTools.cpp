@@ -38,9 +38,10 @@ QString osReason(int err) {
     return QString::fromLocal8Bit(std::strerror(err));
 }
 
-// The names of the files (everything that is not a folder, links followed) directly in `folder`, in the
-// order the file system gives them. Returns false with the OS reason when the folder cannot be read.
-bool listFiles(const QString& folder, QStringList& names, QString& reason) {
+// Calls `visit(name)` with the raw name of each file (everything that is not a folder, links followed)
+// directly in `folder`, in the order the file system gives them. Returns false with the OS reason when the
+// folder cannot be read.
+template <typename Visit> bool forEachFile(const QString& folder, QString& reason, Visit&& visit) {
     const QByteArray path = QFile::encodeName(folder);
     DIR* dir = ::opendir(path.constData());
     if (!dir) {
@@ -60,7 +61,7 @@ bool listFiles(const QString& folder, QStringList& names, QString& reason) {
             isDir = ::fstatat(fd, name, &st, 0) == 0 && S_ISDIR(st.st_mode);
         }
         if (!isDir)
-            names.append(QFile::decodeName(name));
+            visit(name);
         errno = 0;
     }
     const int readErr = errno;
@@ -69,6 +70,17 @@ bool listFiles(const QString& folder, QStringList& names, QString& reason) {
         reason = osReason(readErr);
         return false;
     }
+    return true;
+}
+
+bool listFiles(const QString& folder, QStringList& names, QString& reason) {
+    return forEachFile(folder, reason, [&names](const char* name) { names.append(QFile::decodeName(name)); });
+}
+
+bool isAscii(QByteArrayView bytes) {
+    for (const char c : bytes)
+        if (static_cast<unsigned char>(c) >= 0x80)
+            return false;
     return true;
 }
 
@@ -222,17 +234,38 @@ int countFiles(const QString& folder, const QString& extensions) {
     QStringList exts;
     if (!extensions.isEmpty())
         setExtensionList(exts, extensions);
-    QStringList names;
-    QString reason;
-    if (!listFiles(withDelim(folder), names, reason))
-        return 0;
-    if (extensions.isEmpty())
-        return int(names.size());
+    // The buttons recount their collections after every Like: plain ASCII extensions (the usual case) are
+    // matched on the raw names, without making a string of every name.
+    QList<QByteArray> asciiExts;
+    bool allAscii = true;
+    for (const QString& ext : std::as_const(exts)) {
+        const QByteArray bytes = ext.toLower().toUtf8();
+        allAscii = allAscii && isAscii(bytes);
+        asciiExts << bytes;
+    }
     int count = 0;
-    for (const QString& name : std::as_const(names))
-        if (exts.contains(fileExtension(name), Qt::CaseInsensitive))
+    QString reason;
+    const bool ok = forEachFile(withDelim(folder), reason, [&](const char* name) {
+        if (exts.isEmpty()) {
             ++count;
-    return count;
+            return;
+        }
+        const char* dot = std::strrchr(name, '.');
+        const QByteArrayView ext = dot ? QByteArrayView(dot) : QByteArrayView();
+        if (allAscii && isAscii(ext)) {
+            for (const QByteArray& wanted : std::as_const(asciiExts)) {
+                if (wanted.size() == ext.size() &&
+                    (ext.isEmpty() ||
+                     qstrnicmp(wanted.constData(), ext.data(), static_cast<size_t>(ext.size())) == 0)) {
+                    ++count;
+                    break;
+                }
+            }
+        } else if (exts.contains(fileExtension(QFile::decodeName(name)), Qt::CaseInsensitive)) {
+            ++count;
+        }
+    });
+    return ok ? count : 0;
 }
 
 int getFileList(QStringList* list, const QString& folder, const QString& extensions, bool fullPaths) {
