@@ -1,8 +1,12 @@
-// The position bar repaints exactly when its handle moves on the screen: never a stale handle, and no
-// repaint at the player's ticks that leave the handle on its pixel.
+// The playing panel's live widgets stay cheap at the player's ticks without ever showing a stale picture:
+// the position bar repaints exactly when its handle moves on the screen, and then only around the handle;
+// the time label never lays its panel out again.
 #include "sbWidgets.h"
 
 #include <QApplication>
+#include <QImage>
+#include <QLabel>
+#include <QScreen>
 #include <QStyleOptionSlider>
 #include <QTest>
 #include <QVBoxLayout>
@@ -12,14 +16,25 @@ namespace {
 class PaintCounter : public QObject {
 public:
     int paints = 0;
+    int layoutRequests = 0;
 
 protected:
     bool eventFilter(QObject*, QEvent* event) override {
         if (event->type() == QEvent::Paint)
             ++paints;
+        if (event->type() == QEvent::LayoutRequest)
+            ++layoutRequests;
         return false;
     }
 };
+
+// What the window shows now (its backing store), against what a full repaint draws.
+QImage shown(QWidget& window) {
+    return window.screen()->grabWindow(window.winId()).toImage().convertToFormat(QImage::Format_RGB32);
+}
+QImage drawnAfresh(QWidget& window) {
+    return window.grab().toImage().convertToFormat(QImage::Format_RGB32);
+}
 
 // Where the style draws the handle of `bar` at `value`.
 QRect handleAt(const QSlider& bar, int value) {
@@ -107,6 +122,82 @@ private slots:
         bar->setRange(0, 2 * range);
         QApplication::processEvents();
         QVERIFY(counter.paints > before);
+    }
+
+    // Repainting only around the handle leaves no trace of where it was, whichever way it goes.
+    void partialRepaintsLeaveNoTrace_data() {
+        QTest::addColumn<bool>("inverted");
+        QTest::addColumn<int>("step"); // units per tick; the range is 1,000 over about 300 pixels
+        QTest::newRow("playing") << false << 1;
+        QTest::newRow("playing, inverted") << true << 1;
+        QTest::newRow("seeking ahead") << false << 97;
+        QTest::newRow("seeking back") << false << -61;
+    }
+    void partialRepaintsLeaveNoTrace() {
+        QFETCH(bool, inverted);
+        QFETCH(int, step);
+        QWidget window;
+        window.setStyleSheet(sonabinStyleSheet());
+        auto* layout = new QVBoxLayout(&window);
+        auto* bar = new TPositionBar(Qt::Horizontal, &window);
+        bar->setObjectName(QStringLiteral("TrackBar1"));
+        bar->setFixedHeight(21);
+        bar->setInvertedAppearance(inverted);
+        layout->addWidget(bar);
+        window.resize(320, 40);
+        bar->setRange(0, 1000);
+        bar->setValue(step > 0 ? 0 : 1000);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QApplication::processEvents();
+
+        PaintCounter counter;
+        bar->installEventFilter(&counter);
+        for (int tick = 0; tick < 40; ++tick) {
+            bar->setValue(bar->value() + step);
+            QApplication::processEvents();
+            QCOMPARE(shown(window), drawnAfresh(window));
+        }
+        QVERIFY(counter.paints > 5);
+    }
+
+    // A new time repaints the label and lays nothing out; it always fits, whatever the digits.
+    void timeLabelKeepsItsShape() {
+        QWidget window;
+        window.setStyleSheet(sonabinStyleSheet());
+        auto* layout = new QVBoxLayout(&window);
+        auto* label =
+            new TSteadyLabel(QStringLiteral("00:00:00"), {QStringLiteral("00:00 / 00:00")}, &window);
+        label->setObjectName(QStringLiteral("lblTime"));
+        label->setAlignment(Qt::AlignCenter);
+        layout->addWidget(label, 0, Qt::AlignHCenter);
+        window.resize(330, 60);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QApplication::processEvents();
+        const QSize size = label->size();
+
+        PaintCounter counter;
+        window.installEventFilter(&counter);
+        label->installEventFilter(&counter);
+        for (const char* time : {"00:01 / 04:00", "11:11 / 59:59", "48:08 / 88:88", "00:00:00"}) {
+            label->setText(QString::fromLatin1(time));
+            QApplication::processEvents();
+            QLabel probe(QString::fromLatin1(time));
+            probe.setObjectName(QStringLiteral("lblTime"));
+            probe.setStyleSheet(sonabinStyleSheet());
+            probe.ensurePolished();
+            QVERIFY2(probe.sizeHint().width() <= label->width(), time);
+            QCOMPARE(label->size(), size);
+        }
+        QCOMPARE(counter.layoutRequests, 0);
+        QVERIFY(counter.paints >= 4);
+
+        // A larger font makes it grow to fit again.
+        window.setStyleSheet(sonabinStyleSheet() + QStringLiteral("QLabel#lblTime { font-size: 40px; }"));
+        QApplication::processEvents();
+        QVERIFY(label->width() > size.width() * 3 / 2);
+        QVERIFY(label->height() > size.height());
     }
 };
 
