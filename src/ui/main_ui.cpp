@@ -224,6 +224,7 @@ void TFormMain::buildUi() {
     TrackBar1->setFixedHeight(21); // 11 for the bar, 5 above and below
     TrackBar1->setRange(0, 0);
     TrackBar1->setFocusPolicy(Qt::NoFocus);
+    TrackBar1->setAttribute(Qt::WA_OpaquePaintEvent); // likewise
     playerLayout->addWidget(TrackBar1);
 
     PanelPlayer = named(new QFrame(pnlPlayer), "PanelPlayer");

@@ -143,6 +143,7 @@ private slots:
         bar->setObjectName(QStringLiteral("TrackBar1"));
         bar->setFixedHeight(21);
         bar->setInvertedAppearance(inverted);
+        bar->setAttribute(Qt::WA_OpaquePaintEvent); // as in the main window: it paints its own background
         layout->addWidget(bar);
         window.resize(320, 40);
         bar->setRange(0, 1000);
