@@ -59,6 +59,29 @@ QRect handleAt(const QSlider& bar, int value) {
     return bar.style()->subControlRect(QStyle::CC_Slider, &opt, QStyle::SC_SliderHandle, &bar);
 }
 
+// A window holding one position bar set up as the main window's.
+struct BarWindow {
+    QWidget window;
+    TPositionBar* bar = nullptr;
+
+    BarWindow(bool styled, bool inverted, int range, int value, int width) {
+        if (styled)
+            window.setStyleSheet(sonabinStyleSheet());
+        auto* layout = new QVBoxLayout(&window);
+        bar = new TPositionBar(Qt::Horizontal, &window);
+        bar->setObjectName(QStringLiteral("TrackBar1"));
+        bar->setFixedHeight(21);
+        bar->setInvertedAppearance(inverted);
+        if (styled)
+            bar->setAttribute(Qt::WA_OpaquePaintEvent); // the style sheet gives it the panel's background
+        layout->addWidget(bar);
+        window.resize(width, 40);
+        bar->setRange(0, range);
+        bar->setValue(value);
+        window.show();
+    }
+};
+
 } // namespace
 
 class TestPositionBar : public QObject {
@@ -80,19 +103,9 @@ private slots:
         QFETCH(bool, inverted);
         QFETCH(int, range);
         QFETCH(int, width);
-        QWidget window;
-        if (styled)
-            window.setStyleSheet(sonabinStyleSheet());
-        auto* layout = new QVBoxLayout(&window);
-        auto* bar = new TPositionBar(Qt::Horizontal, &window);
-        bar->setObjectName(QStringLiteral("TrackBar1"));
-        bar->setFixedHeight(21);
-        bar->setInvertedAppearance(inverted);
-        layout->addWidget(bar);
-        window.resize(width, 40);
-        bar->setRange(0, range);
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        BarWindow w(styled, inverted, range, 0, width);
+        TPositionBar* bar = w.bar;
+        QVERIFY(QTest::qWaitForWindowExposed(&w.window));
         QApplication::processEvents();
 
         PaintCounter counter;
@@ -136,20 +149,9 @@ private slots:
     void partialRepaintsLeaveNoTrace() {
         QFETCH(bool, inverted);
         QFETCH(int, step);
-        QWidget window;
-        window.setStyleSheet(sonabinStyleSheet());
-        auto* layout = new QVBoxLayout(&window);
-        auto* bar = new TPositionBar(Qt::Horizontal, &window);
-        bar->setObjectName(QStringLiteral("TrackBar1"));
-        bar->setFixedHeight(21);
-        bar->setInvertedAppearance(inverted);
-        bar->setAttribute(Qt::WA_OpaquePaintEvent); // as in the main window: it paints its own background
-        layout->addWidget(bar);
-        window.resize(320, 40);
-        bar->setRange(0, 1000);
-        bar->setValue(step > 0 ? 0 : 1000);
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        BarWindow w(true, inverted, 1000, step > 0 ? 0 : 1000, 320);
+        TPositionBar* bar = w.bar;
+        QVERIFY(QTest::qWaitForWindowExposed(&w.window));
         QApplication::processEvents();
 
         PaintCounter counter;
@@ -157,7 +159,7 @@ private slots:
         for (int tick = 0; tick < 40; ++tick) {
             bar->setValue(bar->value() + step);
             QApplication::processEvents();
-            QCOMPARE(shown(window), drawnAfresh(window));
+            QCOMPARE(shown(w.window), drawnAfresh(w.window));
         }
         QVERIFY(counter.paints > 5);
     }
