@@ -197,61 +197,62 @@ void syncOne(SyncJob& job) {
     }
 }
 
-// One worker, started on the first copy, so that a Like does not wait for the disk. It drains its queue
-// before the program ends (its destructor runs at exit).
+// One worker, started when a copy is waiting for the disk and gone as soon as none is, so that a Like
+// does not wait for the disk and an idle program keeps no thread for it. At exit the destructor waits for
+// the last syncs.
 class DiskSyncer {
 public:
     DiskSyncer() = default;
     DiskSyncer(const DiskSyncer&) = delete;
     DiskSyncer& operator=(const DiskSyncer&) = delete;
-    ~DiskSyncer() {
-        {
-            std::lock_guard lock(mutex_);
-            stopping_ = true;
-        }
-        wake_.notify_all();
-        if (worker_.joinable())
-            worker_.join();
-    }
+    ~DiskSyncer() { waitIdle(); }
 
     void add(SyncJob job) {
-        std::lock_guard lock(mutex_);
+        std::unique_lock lock(mutex_);
         queue_.push_back(std::move(job));
-        if (!worker_.joinable())
+        if (running_)
+            return;
+        // The queue was empty, so a previous worker has left (or is just returning): collect it first.
+        if (worker_.joinable())
+            worker_.join();
+        try {
             worker_ = std::thread([this] { run(); });
-        wake_.notify_one();
+            running_ = true;
+        } catch (const std::system_error&) {
+            // No thread to be had: wait for the disk here instead.
+            SyncJob now = std::move(queue_.back());
+            queue_.pop_back();
+            lock.unlock();
+            syncOne(now);
+        }
     }
 
+    // Returns when the queue is empty and the worker has ended.
     void waitIdle() {
         std::unique_lock lock(mutex_);
-        idle_.wait(lock, [this] { return queue_.empty() && !busy_; });
+        idle_.wait(lock, [this] { return !running_; });
+        if (worker_.joinable())
+            worker_.join(); // it has released the lock for good; only its return is left
     }
 
 private:
     void run() {
         std::unique_lock lock(mutex_);
-        for (;;) {
-            wake_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
-            if (queue_.empty())
-                return; // stopping, and nothing left to sync
+        while (!queue_.empty()) {
             SyncJob job = std::move(queue_.front());
             queue_.pop_front();
-            busy_ = true;
             lock.unlock();
             syncOne(job);
             lock.lock();
-            busy_ = false;
-            if (queue_.empty())
-                idle_.notify_all();
         }
+        running_ = false;
+        idle_.notify_all();
     }
 
     std::mutex mutex_;
-    std::condition_variable wake_;
     std::condition_variable idle_;
     std::deque<SyncJob> queue_;
-    bool busy_ = false;
-    bool stopping_ = false;
+    bool running_ = false;
     std::thread worker_;
 };
 

@@ -19,8 +19,8 @@ enum class TCopyResult {
 // Blocking; safe to call from any thread.
 TCopyResult copyFileNoReplace(const QString& source, const QString& target);
 
-// Blocks until every copy made so far is on the disk (or was found bad and dealt with). Called on the
-// program's normal way out, so that nothing is left unsynced when it ends.
+// Blocks until every copy made so far is on the disk (or was found bad and dealt with) and the background
+// worker has ended. Called on the program's normal way out, so that nothing is left unsynced when it ends.
 void waitForCopiesOnDisk();
 
 // Called on the background worker's thread when a committed copy turned out not to be on the disk (a late

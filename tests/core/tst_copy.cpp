@@ -25,6 +25,11 @@ QByteArray pattern(qsizetype size) {
     return bytes;
 }
 
+int threadCount() {
+    return static_cast<int>(
+        QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size());
+}
+
 QStringList entries(const QString& folder) {
     return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
                                   QDir::Name);
@@ -155,6 +160,7 @@ private slots:
         });
         int reports = 0;
         setCopyDiskErrorHandler([&](const QString&) { ++reports; });
+        const int threadsBefore = threadCount();
 
         QCOMPARE(copyFileNoReplace(source, target), TCopyResult::Copied);
 
@@ -168,6 +174,7 @@ private slots:
         const bool wasSynced = synced.load();
         releaser.join();
         QVERIFY(wasSynced);
+        QCOMPARE(threadCount(), threadsBefore); // the worker is gone once nothing waits for the disk
         QCOMPARE(seenBySync, bytes);
         QCOMPARE(reports, 0);
         QCOMPARE(sbtest::readFile(target), bytes);

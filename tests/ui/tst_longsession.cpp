@@ -5,6 +5,7 @@
 // part: this test runs there too.)
 #include "TrackList.h"
 #include "dorBass.h"
+#include "dorCopy.h"
 #include "main.h"
 #include "sbtest.h"
 
@@ -133,7 +134,8 @@ private slots:
         watch.start();
 
         QTRY_VERIFY_WITH_TIMEOUT(w->currentFile == listed.last() && !w->PLAYER->isPlaying(), 300000);
-        QTest::qWait(300); // a last like's copy and notice settle
+        QTest::qWait(300);     // a last like's copy and notice settle
+        waitForCopiesOnDisk(); // and its sync, whose worker then ends
         watch.stop();
         settleQtPool();
         const int fdsAfter = openDescriptors();
