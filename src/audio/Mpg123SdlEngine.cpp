@@ -6,8 +6,9 @@
 //   after that the UI thread only changes flags and counters.
 // - the decoder thread (one per engine, from init to release) alone touches a published stream's
 //   mpg123 handle and its SDL_AudioStream converter: from a stream's first play on, it decodes,
-//   converts to the device format and queues the result as blocks, keeping the stream about 0.75 s
-//   ahead of the device, and carries out seeks.
+//   converts to the device format (a stream already in that format is decoded straight into its
+//   blocks) and queues the result as blocks, keeping the stream 1 to 2 s ahead of the device, and
+//   carries out seeks.
 // - SDL's audio thread runs the device callback: it hands queued blocks to the device, mixing the
 //   playing streams, and advances each stream's position by what it handed over.
 // One mutex guards the stream table and every stream's queue, state and counters. It is held only for
@@ -39,8 +40,9 @@ namespace {
 constexpr quint32 kEngineVersion = 0x02040001;
 constexpr int kDeviceChannels = 2;
 constexpr Uint16 kDeviceSamples = 2048;      // frames per device callback: about 46 ms at 44.1 kHz
-constexpr double kAheadSeconds = 0.75;       // how far the decoder keeps each stream ahead of the device; it
-                                             // wakes when a stream falls below half of that and fills it up
+constexpr double kAheadSeconds = 2.0;        // how far the decoder keeps each stream ahead of the device; it
+                                             // wakes when a stream falls below half of that and fills it up:
+                                             // a wake-up a second, each with a second's worth of decoding
 constexpr size_t kChunkBytes = 8 * 1152 * 4; // one decode step: eight MPEG frames of 16-bit stereo
 constexpr int kMaxEmptyReads = 64;           // reads without output before a stream counts as ended
 
@@ -53,6 +55,7 @@ struct Block {
 };
 
 struct Stream {
+    // `converter` is null when the file is already in the device's format.
     Stream(mpg123_handle* decoder, SDL_AudioStream* converter) : mh(decoder), conv(converter) {}
     ~Stream() {
         SDL_FreeAudioStream(conv);
@@ -232,10 +235,13 @@ public:
             return failHandle(AudioError::Format);
         }
 
+        // Most files are already 44.1 kHz stereo: they skip the converter and its two copies.
+        const bool direct = channels == kDeviceChannels && rate == deviceRate;
         SDL_AudioStream* conv =
-            SDL_NewAudioStream(AUDIO_S16SYS, static_cast<Uint8>(channels), static_cast<int>(rate),
-                               AUDIO_S16SYS, kDeviceChannels, deviceRate);
-        if (!conv) {
+            direct ? nullptr
+                   : SDL_NewAudioStream(AUDIO_S16SYS, static_cast<Uint8>(channels), static_cast<int>(rate),
+                                        AUDIO_S16SYS, kDeviceChannels, deviceRate);
+        if (!direct && !conv) {
             mpg123_delete(mh);
             return failHandle(AudioError::Memory);
         }
@@ -426,7 +432,6 @@ private:
 
     // SDL's audio thread.
     void fillDevice(qint16* out, size_t total) {
-        std::memset(out, 0, total * sizeof(qint16));
         bool hungry = false;
         bool mixing = false; // a stream before this one has put samples into `out`
         {
@@ -465,11 +470,17 @@ private:
                         break; // the decoder is behind (just after a seek): silence for the rest
                     }
                 }
-                mixing = mixing || done > 0;
+                if (!mixing && done > 0) {
+                    // The first stream heard: the rest of the buffer becomes silence to mix the others into.
+                    std::memset(out + done, 0, (total - done) * sizeof(qint16));
+                    mixing = true;
+                }
                 if (!s.eofQueued && !s.filling && s.queuedSamples < aheadSamples / 2)
                     hungry = s.filling = true;
             }
         }
+        if (!mixing)
+            std::memset(out, 0, total * sizeof(qint16));
         if (hungry)
             wake.notify_one();
     }
@@ -549,7 +560,8 @@ private:
                            Block& block, bool& eof) {
         if (seek) {
             const off_t reached = mpg123_seek(s.mh, static_cast<off_t>(seekFrame), SEEK_SET);
-            SDL_AudioStreamClear(s.conv);
+            if (s.conv)
+                SDL_AudioStreamClear(s.conv);
             s.decodePos = (reached >= 0 ? static_cast<qint64>(reached) : seekFrame) * s.frameBytes;
             s.blockStart = s.decodePos;
             s.emptyReads = 0;
@@ -559,11 +571,20 @@ private:
                 eof = true;
         }
         if (!eof) {
+            // In the device's format the decoder writes straight into the block.
+            unsigned char* into = src.data();
+            if (!s.conv) {
+                block.pcm.resize(src.size() / sizeof(qint16));
+                into = reinterpret_cast<unsigned char*>(block.pcm.data());
+            }
             size_t got = 0;
-            const int rc = mpg123_read(s.mh, src.data(), src.size(), &got);
+            const int rc = mpg123_read(s.mh, into, src.size(), &got);
             got -= got % static_cast<size_t>(s.frameBytes);
+            if (!s.conv)
+                block.pcm.resize(got / sizeof(qint16));
             if (got > 0) {
-                SDL_AudioStreamPut(s.conv, src.data(), static_cast<int>(got));
+                if (s.conv)
+                    SDL_AudioStreamPut(s.conv, src.data(), static_cast<int>(got));
                 s.decodePos += static_cast<qint64>(got);
                 s.srcFrames += static_cast<qint64>(got) / s.frameBytes;
                 s.emptyReads = 0;
@@ -573,6 +594,18 @@ private:
             if (rc != MPG123_OK && rc != MPG123_NEW_FORMAT)
                 eof = true; // MPG123_DONE, or damage the decoder cannot get past
         }
+        if (s.conv)
+            takeConverted(s, block, eof);
+        s.outFrames += static_cast<qint64>(block.pcm.size()) / kDeviceChannels;
+        if (!block.pcm.empty()) {
+            block.srcStart = s.blockStart;
+            block.srcBytes = s.decodePos - s.blockStart;
+            s.blockStart = s.decodePos;
+        }
+    }
+
+    // Moves what the converter has ready into `block`; at the end, all of it and not a frame more.
+    static void takeConverted(Stream& s, Block& block, bool eof) {
         if (eof)
             pushOutTail(s);
         const int available = SDL_AudioStreamAvailable(s.conv);
@@ -587,12 +620,6 @@ private:
             if (static_cast<qint64>(block.pcm.size()) > wanted)
                 block.pcm.resize(static_cast<size_t>(wanted));
             SDL_AudioStreamClear(s.conv);
-        }
-        s.outFrames += static_cast<qint64>(block.pcm.size()) / kDeviceChannels;
-        if (!block.pcm.empty()) {
-            block.srcStart = s.blockStart;
-            block.srcBytes = s.decodePos - s.blockStart;
-            s.blockStart = s.decodePos;
         }
     }
 

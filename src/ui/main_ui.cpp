@@ -213,14 +213,18 @@ void TFormMain::buildUi() {
 
     playerLayout->addStretch(1);
 
-    lblTime = label(pnlPlayer, "lblTime", QStringLiteral("00:00:00"));
+    // Its text changes every second while playing: a fixed size keeps that from laying out the panel.
+    lblTime =
+        named(new TSteadyLabel(QStringLiteral("00:00:00"), {QStringLiteral("00:00 / 00:00")}, pnlPlayer),
+              "lblTime");
     lblTime->setAlignment(Qt::AlignCenter);
-    playerLayout->addWidget(lblTime);
+    playerLayout->addWidget(lblTime, 0, Qt::AlignHCenter);
 
     TrackBar1 = named(new TPositionBar(Qt::Horizontal, pnlPlayer), "TrackBar1");
     TrackBar1->setFixedHeight(21); // 11 for the bar, 5 above and below
     TrackBar1->setRange(0, 0);
     TrackBar1->setFocusPolicy(Qt::NoFocus);
+    TrackBar1->setAttribute(Qt::WA_OpaquePaintEvent); // likewise
     playerLayout->addWidget(TrackBar1);
 
     PanelPlayer = named(new QFrame(pnlPlayer), "PanelPlayer");

@@ -1,7 +1,9 @@
 #pragma once
 // Small widget helpers shared by the windows.
+#include <QLabel>
 #include <QSlider>
 #include <QString>
+#include <QStringList>
 
 class QAction;
 class QWidget;
@@ -38,4 +40,21 @@ private:
     int paintedMaximum = 0;
     int paintedSpan = 0;
     int paintedOffset = 0;
+    QRect paintedHandle;      // the handle's rectangle at the minimum
+    int paintedDirection = 1; // +1 when the handle moves towards larger coordinates as the value grows
+};
+
+// A label whose text changes often but never its shape, like a clock. It takes the fixed size that fits
+// the widest of `patterns` (each digit counted as the font's widest), so that a new text repaints the
+// label alone: a label that may change size makes its whole panel lay out again at every change.
+class TSteadyLabel : public QLabel {
+public:
+    TSteadyLabel(const QString& text, QStringList patterns, QWidget* parent = nullptr);
+
+protected:
+    bool event(QEvent* event) override;
+
+private:
+    void fitPatterns();
+    QStringList patterns;
 };
