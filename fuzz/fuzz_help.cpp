@@ -1,11 +1,12 @@
 // The help-file parser: any bytes as a help file. The file reader and the byte parser agree, and every
 // topic has a title and a text, both trimmed, with lines joined by LF alone.
 #include "dorHelp.h"
+#include "dorTextFile.h"
 #include "fuzz_common.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
-    const THelpTopics topics = parseHelpText(decodeHelpBytes(bytes));
+    const THelpTopics topics = parseHelpText(decodeTextFile(bytes).text);
 
     THelpTopics fromFile;
     fuzz::check(readHelpFile(fuzz::writeInput("English.help", data, size), fromFile), "a help file reads");

@@ -29,6 +29,11 @@ void installSignalHandlers(QApplication& app) {
     QObject::connect(notifier, &QSocketNotifier::activated, &app, [] {
         char byte;
         [[maybe_unused]] const ssize_t n = ::read(g_signalPipe[0], &byte, 1);
+        // The session may be ending with nobody to answer a message box: an error of the shutdown (the
+        // settings cannot be saved, say) goes to stderr and the program still ends.
+        TFormMain::errorReportHook = [](const QString& text) {
+            std::fprintf(stderr, "sonabin: %s\n", text.toLocal8Bit().constData());
+        };
         QCoreApplication::quit();
     });
     struct sigaction sa = {};

@@ -21,15 +21,8 @@ inline constexpr qint64 maxFileSize = 32 * 1024 * 1024;
 // Removes blanks and control characters (everything up to code 32) from both ends.
 QString helpTrim(const QString& text);
 
-// Decodes a help file's bytes: a byte-order mark selects UTF-8, UTF-16 LE or UTF-16 BE; without one the
-// bytes are UTF-8. Invalid sequences become U+FFFD, so the valid lines around them are kept.
-QString decodeHelpBytes(const QByteArray& bytes);
-
-// Splits at CR LF, lone LF or lone CR. A final line break does not add an empty last line.
-QStringList splitHelpLines(const QString& text);
-
-// Groups decoded text into topics. A topic is kept only when at least one line (even an empty one)
-// follows its marker; titles and texts are trimmed, empty lines inside a text stay.
+// Groups decoded text (see decodeTextFile) into topics. A topic is kept only when at least one line (even an
+// empty one) follows its marker; titles and texts are trimmed, empty lines inside a text stay.
 THelpTopics parseHelpText(const QString& text);
 
 // The one topic shown while no help file has been read, or when none could be.

@@ -2,13 +2,9 @@
 
 #include "dorTools.h"
 
-#include <QFile>
+#include "dorTextFile.h"
+
 #include <QFileInfo>
-#include <QSaveFile>
-#include <QStringConverter>
-#include <cerrno>
-#include <cstring>
-#include <unistd.h>
 #include <utility>
 
 TOptionsBase* optionsBase = nullptr;
@@ -28,57 +24,20 @@ QString oneLine(const QString& text) {
     return result;
 }
 
-// Lines end at CR, LF or CR LF.
-QStringList splitLines(const QString& text) {
-    QStringList lines;
-    qsizetype start = 0;
-    const qsizetype n = text.size();
-    for (qsizetype i = 0; i < n; ++i) {
-        const QChar c = text.at(i);
-        if (c != QLatin1Char('\r') && c != QLatin1Char('\n'))
-            continue;
-        lines.append(text.mid(start, i - start));
-        if (c == QLatin1Char('\r') && i + 1 < n && text.at(i + 1) == QLatin1Char('\n'))
-            ++i;
-        start = i + 1;
-    }
-    if (start < n)
-        lines.append(text.mid(start));
-    return lines;
-}
-
 } // namespace
 
 TOptionsBase::TOptionsBase(const QString& fileName) : FFileName(fileName) {
     if (!QFileInfo::exists(fileName))
         return;
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly))
-        throw SbError(
-            QStringLiteral("Cannot read settings file \"%1\": %2").arg(fileName, file.errorString()));
-    const QByteArray data = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        throw SbError(
-            QStringLiteral("Cannot read settings file \"%1\": %2").arg(fileName, file.errorString()));
-
-    qsizetype bomSize = 0;
-    if (data.startsWith("\xEF\xBB\xBF")) {
-        FEncoding = QStringConverter::Utf8;
-        bomSize = 3;
-    } else if (data.startsWith("\xFF\xFE")) {
-        FEncoding = QStringConverter::Utf16LE;
-        bomSize = 2;
-    } else if (data.startsWith("\xFE\xFF")) {
-        FEncoding = QStringConverter::Utf16BE;
-        bomSize = 2;
-    }
-    FBom = bomSize > 0;
-    // Invalid bytes become U+FFFD; the lines around them are kept.
-    QStringDecoder decoder(FEncoding, QStringConverter::Flag::Stateless);
-    const QString text = decoder.decode(QByteArrayView(data).sliced(bomSize));
+    QString error;
+    const std::optional<TTextFile> file = readTextFile(fileName, maxFileSize, &error);
+    if (!file)
+        throw SbError(QStringLiteral("Cannot read settings file \"%1\": %2").arg(fileName, error));
+    FEncoding = file->encoding;
+    FBom = file->bom;
 
     Section* current = nullptr;
-    for (const QString& raw : splitLines(text)) {
+    for (const QString& raw : splitTextLines(file->text)) {
         const QString line = trimBlanks(raw);
         if (line.isEmpty() || line.startsWith(QLatin1Char(';')))
             continue;
@@ -169,31 +128,15 @@ void TOptionsBase::WriteBool(const QString& sectionName, const QString& key, boo
 void TOptionsBase::Save() {
     const QString crlf = QStringLiteral("\r\n");
     QString text;
-    if (FBom)
-        text += QChar(0xFEFF);
     for (const Section& s : FSections) {
         text += QLatin1Char('[') + s.name + QLatin1Char(']') + crlf;
         for (const Line& line : s.lines)
             text += (line.bare ? line.key : line.key + QLatin1Char('=') + line.value) + crlf;
         text += crlf;
     }
-    QStringEncoder encoder(FEncoding);
-    const QByteArray data = encoder.encode(text);
-
-    // Written beside the old file and renamed over it: a crash or a full disk leaves the old file whole.
-    // QSaveFile::commit() ignores an error of its final flush and of fsync (Qt 6.4) and would rename a
-    // short file over the old one, so both are checked here first; the temporary file is dropped when
-    // `file` goes out of scope uncommitted.
-    QSaveFile file(FFileName);
-    const auto fail = [&](const QString& reason) {
-        throw SbError(QStringLiteral("Cannot save settings file \"%1\": %2").arg(FFileName, reason));
-    };
-    if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size() || !file.flush())
-        fail(file.errorString());
-    if (::fsync(file.handle()) != 0)
-        fail(QString::fromLocal8Bit(std::strerror(errno)));
-    if (!file.commit())
-        fail(file.errorString());
+    QString error;
+    if (!replaceFile(FFileName, encodeTextFile(text, FEncoding, FBom), &error))
+        throw SbError(QStringLiteral("Cannot save settings file \"%1\": %2").arg(FFileName, error));
 }
 
 QStringList TOptionsBase::sections() const {

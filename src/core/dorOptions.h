@@ -12,7 +12,8 @@ class QWidget;
 
 class TOptionsBase {
 public:
-    // Loads the file when it exists, else starts empty. Throws SbError when it exists but cannot be read.
+    // Loads the file when it exists, else starts empty. Throws SbError when it exists but cannot be read
+    // (not a regular file, larger than maxFileSize, no access).
     explicit TOptionsBase(const QString& fileName);
 
     QString ReadString(const QString& section, const QString& key, const QString& def) const;
@@ -36,6 +37,9 @@ public:
     QStringList keys(const QString& section) const;
 
     qint32 counter = 0;
+
+    // Settings files are a few kilobytes; a larger one is reported as unreadable rather than read whole.
+    static constexpr qint64 maxFileSize = 16 * 1024 * 1024;
 
 private:
     struct Line {

@@ -1,11 +1,7 @@
 #include "dorTexts.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
-#include <QStringDecoder>
-#include <QStringEncoder>
 #include <algorithm>
 
 namespace {
@@ -63,90 +59,34 @@ void TTexts::setText(const QString& key, const QString& value) {
 }
 
 bool TTexts::loadFromFile(const QString& path) {
-    // Only regular files: a FIFO or device would block or never end.
-    const QFileInfo info(path);
-    if (!info.isFile() || info.size() > maxFileSize)
+    const std::optional<TTextFile> file = readTextFile(path, maxFileSize);
+    if (!file)
         return false;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    // Read to the size found rather than to the limit: a buffer of the limit would be reserved for every
-    // file. One byte more shows a file that grew past the limit meanwhile.
-    const QByteArray bytes = file.read(info.size() + 1);
-    if (file.error() != QFileDevice::NoError || bytes.size() > info.size())
-        return false;
-    fromBytes(bytes);
+    take(*file);
     return true;
 }
 
 void TTexts::fromBytes(const QByteArray& bytes) {
-    FLines = splitTextLines(decodeText(bytes, &FEncoding, &FBom));
+    take(decodeTextFile(bytes));
+}
+
+void TTexts::take(const TTextFile& file) {
+    FLines = splitTextLines(file.text);
+    FEncoding = file.encoding;
+    FBom = file.bom;
 }
 
 QByteArray TTexts::toBytes() const {
-    // The mark goes in as a character: the encoder's own flag writes none for a file without lines, which
-    // would then read back as UTF-8.
     QString text;
-    if (FBom)
-        text += QChar(0xFEFF);
     for (const QString& line : FLines) {
         text += line;
         text += QLatin1String("\r\n");
     }
-    QStringEncoder encoder(FEncoding);
-    return encoder.encode(text);
+    return encodeTextFile(text, FEncoding, FBom);
 }
 
 bool TTexts::saveToFile(const QString& path) const {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    const QByteArray bytes = toBytes();
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
-}
-
-QString decodeText(const QByteArray& bytes, QStringConverter::Encoding* encoding, bool* bom) {
-    QStringConverter::Encoding enc = QStringConverter::Utf8;
-    qsizetype skip = 0;
-    if (bytes.startsWith("\xEF\xBB\xBF")) {
-        skip = 3;
-    } else if (bytes.startsWith("\xFF\xFE")) {
-        enc = QStringConverter::Utf16LE;
-        skip = 2;
-    } else if (bytes.startsWith("\xFE\xFF")) {
-        enc = QStringConverter::Utf16BE;
-        skip = 2;
-    }
-    if (encoding)
-        *encoding = enc;
-    if (bom)
-        *bom = skip > 0;
-    // Invalid sequences become U+FFFD and decoding goes on; stateless, so that a sequence cut off by the
-    // end of the file is reported too instead of waiting for bytes that never come.
-    QStringDecoder decoder(enc, QStringDecoder::Flag::Stateless);
-    return decoder.decode(QByteArrayView(bytes).sliced(skip));
-}
-
-QStringList splitTextLines(const QString& text) {
-    QStringList lines;
-    qsizetype start = 0;
-    const qsizetype n = text.size();
-    for (qsizetype i = 0; i < n; ++i) {
-        const QChar c = text.at(i);
-        if (!isLineBreak(c))
-            continue;
-        lines.append(text.mid(start, i - start));
-        if (c == QLatin1Char('\r') && i + 1 < n && text.at(i + 1) == QLatin1Char('\n'))
-            ++i;
-        start = i + 1;
-    }
-    if (start < n)
-        lines.append(text.mid(start));
-    return lines;
+    return replaceFile(path, toBytes());
 }
 
 QStringList listFilesByExtension(const QString& folder, const QString& extensions) {

@@ -1,9 +1,11 @@
 #pragma once
-// Texts of a language as key=value lines, and the text-file encoding rules shared by language files.
+// Texts of a language as key=value lines.
 //
 // A line splits at its first "="; key and value are taken as they stand (nothing trimmed). Keys compare
 // without regard to letter case and the first line with a key wins. Lines without "=" (remarks, blank
 // lines) are kept but never match. User-interface thread only.
+#include "dorTextFile.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringConverter>
@@ -38,7 +40,7 @@ public:
 
     // The bytes saveToFile writes.
     QByteArray toBytes() const;
-    // Replaces all lines by those of `bytes` and takes their encoding (see decodeText).
+    // Replaces all lines by those of `bytes` and takes their encoding (see decodeTextFile).
     void fromBytes(const QByteArray& bytes);
 
     QStringConverter::Encoding encoding() const { return FEncoding; }
@@ -48,19 +50,12 @@ public:
     static constexpr qint64 maxFileSize = 16 * 1024 * 1024;
 
 private:
+    void take(const TTextFile& file);
+
     QStringList FLines;
     QStringConverter::Encoding FEncoding = QStringConverter::Utf8;
     bool FBom = false;
 };
-
-// Decodes a text file: a byte-order mark selects UTF-8, UTF-16 LE or UTF-16 BE, no mark means UTF-8.
-// Invalid sequences become U+FFFD; nothing else is lost. `encoding` and `bom` (when given) receive what
-// was found.
-QString decodeText(const QByteArray& bytes, QStringConverter::Encoding* encoding = nullptr,
-                   bool* bom = nullptr);
-// Splits at CR LF, lone LF and lone CR. A final line without a line break counts; a final line break does
-// not start another line.
-QStringList splitTextLines(const QString& text);
 
 // Names (with extension, without folder) of the files directly in `folder` whose extension is one of the
 // comma-separated `extensions` (written without dot), letter case ignored, in the order in which the file

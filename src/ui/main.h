@@ -145,7 +145,8 @@ public:
     // Runs `step` as one user action: an exception ends it and is shown in a message box.
     void runGuarded(const std::function<void()>& step);
     static void reportError(QWidget* parent, const std::exception& e);
-    // Tests replace the message box of the error report with this hook when it is set.
+    // When set, the error report calls this instead of showing a message box: tests use it, and so does a
+    // shutdown that nobody may be there to answer (a signal from the session).
     static std::function<void(const QString&)> errorReportHook;
     // The base folder used when none is set: ~/Sonabin.
     static QString defaultLibraryBase();

@@ -1,5 +1,6 @@
-// The help-file parser: topic markers, titles, trimming, line breaks and encodings.
+// The help-file parser: topic markers, titles, trimming and encodings.
 #include "dorHelp.h"
+#include "dorTextFile.h"
 #include "sbtest.h"
 
 #include <QDir>
@@ -11,8 +12,6 @@ class TestHelp : public QObject {
 private slots:
     void topics_data();
     void topics();
-    void lineBreaks_data();
-    void lineBreaks();
     void encodings_data();
     void encodings();
     void invalidBytesKeepValidLines();
@@ -70,24 +69,6 @@ void TestHelp::topics() {
     QCOMPARE(t.contents, contents);
 }
 
-void TestHelp::lineBreaks_data() {
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QStringList>("lines");
-    QTest::newRow("CR LF") << "a\r\nb\r\n" << QStringList{"a", "b"};
-    QTest::newRow("lone LF") << "a\nb" << QStringList{"a", "b"};
-    QTest::newRow("lone CR") << "a\rb\r" << QStringList{"a", "b"};
-    QTest::newRow("LF CR is two breaks") << "a\n\rb" << QStringList{"a", "", "b"};
-    QTest::newRow("mixed with empty lines") << "a\r\n\r\rb\n\nc" << QStringList{"a", "", "", "b", "", "c"};
-    QTest::newRow("only a break") << "\r\n" << QStringList{""};
-    QTest::newRow("nothing") << "" << QStringList{};
-}
-
-void TestHelp::lineBreaks() {
-    QFETCH(QString, text);
-    QFETCH(QStringList, lines);
-    QCOMPARE(splitHelpLines(text), lines);
-}
-
 void TestHelp::encodings_data() {
     QTest::addColumn<QByteArray>("bytes");
     const QString text = QStringLiteral("[topic]Grüße — Справка\r\nÜberall ёж\r\n");
@@ -106,7 +87,7 @@ void TestHelp::encodings_data() {
 
 void TestHelp::encodings() {
     QFETCH(QByteArray, bytes);
-    const THelpTopics t = parseHelpText(decodeHelpBytes(bytes));
+    const THelpTopics t = parseHelpText(decodeTextFile(bytes).text);
     QCOMPARE(t.titles, QStringList{QStringLiteral("Grüße — Справка")});
     QCOMPARE(t.contents, QStringList{QStringLiteral("Überall ёж")});
 }
@@ -114,7 +95,7 @@ void TestHelp::encodings() {
 void TestHelp::invalidBytesKeepValidLines() {
     // A Latin-1 "ü" and a lone continuation byte are not UTF-8.
     const QByteArray bytes = "[topic]One\r\nvalid\r\nbad \xFC and \x80 here\r\n[topic]Two\r\nstill here\r\n";
-    const THelpTopics t = parseHelpText(decodeHelpBytes(bytes));
+    const THelpTopics t = parseHelpText(decodeTextFile(bytes).text);
     QCOMPARE(t.titles, (QStringList{"One", "Two"}));
     QVERIFY(t.contents.at(0).startsWith(QStringLiteral("valid\nbad ")));
     QVERIFY(t.contents.at(0).endsWith(QStringLiteral(" here")));
@@ -125,7 +106,7 @@ void TestHelp::invalidBytesKeepValidLines() {
     for (char c : QByteArray("[topic]T\r\nok\r\n"))
         odd.append(c).append('\0');
     odd.append("\x00\xD8", 2).append('x');
-    const THelpTopics u = parseHelpText(decodeHelpBytes(odd));
+    const THelpTopics u = parseHelpText(decodeTextFile(odd).text);
     QCOMPARE(u.titles, QStringList{"T"});
     QVERIFY(u.contents.at(0).startsWith(QStringLiteral("ok")));
 }
@@ -182,7 +163,7 @@ void TestHelp::anyBytesGiveConsistentLists() {
             const QByteArray& p = pieces[rng.bounded(int(std::size(pieces)))];
             bytes.append(p.isEmpty() ? QByteArray(1, '\0') : p);
         }
-        const THelpTopics t = parseHelpText(decodeHelpBytes(bytes));
+        const THelpTopics t = parseHelpText(decodeTextFile(bytes).text);
         QCOMPARE(t.titles.size(), t.contents.size());
         for (const QString& s : t.titles + t.contents)
             QCOMPARE(s, helpTrim(s));

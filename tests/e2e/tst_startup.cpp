@@ -1,12 +1,15 @@
 // Starts the real program headless and ends it with a signal, as a session manager would.
 #include "dorTools.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTest>
 #include <csignal>
+#include <functional>
 
 class TestStartup : public QObject {
     Q_OBJECT
@@ -15,8 +18,10 @@ class TestStartup : public QObject {
         return getAppDataFolder(QStringLiteral("Sonabin Free"), false) + "sonabin.ini";
     }
 
-    // Runs the program until its log shows `until`, then sends `sig`; returns what it printed.
-    static QString runUntil(const QString& until, int sig, int* exitCode) {
+    // Runs the program until its log shows `until`, runs `before`, then sends `sig`; returns what it printed.
+    // The exit code is -1 after a crash and -3 when the program did not end.
+    static QString runUntil(const QString& until, int sig, int* exitCode,
+                            const std::function<void()>& before = {}) {
         QProcess p;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("QT_LOGGING_RULES", "sonabin.log.debug=true");
@@ -32,10 +37,12 @@ class TestStartup : public QObject {
             p.waitForReadyRead(100);
             err += QString::fromLocal8Bit(p.readAllStandardError());
         }
+        if (before)
+            before();
         ::kill(static_cast<pid_t>(p.processId()), sig);
-        p.waitForFinished(20000);
+        const bool ended = p.waitForFinished(20000);
         err += QString::fromLocal8Bit(p.readAllStandardError());
-        *exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+        *exitCode = !ended ? -3 : p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
         return err;
     }
 
@@ -59,6 +66,22 @@ private slots:
         QVERIFY2(ini.contains("\r\n[FormMain]\r\nleft=") && ini.contains("\r\n[pnlPlayer]\r\nwidth="),
                  qPrintable(ini));
         QVERIFY2(log.contains("\noptionsSave: currentFolder: "), qPrintable(log));
+    }
+
+    // Ended by the session while the settings cannot be saved: the error goes to stderr and the program
+    // still ends, instead of waiting on a message box that nobody may see.
+    void signalEndsEvenWhenTheSettingsCannotBeSaved() {
+        const QString folder = QFileInfo(iniPath()).absolutePath();
+        int rc = -2;
+        const QString log = runUntil("initStartFolderPlay", SIGTERM, &rc, [&] {
+            QDir(folder).removeRecursively();
+            QFile blocker(folder); // a file where the settings folder was
+            QVERIFY(blocker.open(QIODevice::WriteOnly));
+        });
+        QFile::remove(folder);
+        QDir().mkpath(folder);
+        QCOMPARE(rc, 0);
+        QVERIFY2(log.contains("\n> Error: ") && log.contains("\nsonabin: "), qPrintable(log));
     }
 
     // The log printed on stderr is the log window's lines, bare and in the start-up order.

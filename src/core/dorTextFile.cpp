@@ -1,0 +1,113 @@
+#include "dorTextFile.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QStringDecoder>
+#include <QStringEncoder>
+#include <cerrno>
+#include <cstring>
+#include <unistd.h>
+
+namespace {
+
+bool failWith(QString* error, const QString& reason) {
+    if (error)
+        *error = reason;
+    return false;
+}
+
+} // namespace
+
+TTextFile decodeTextFile(const QByteArray& bytes) {
+    TTextFile file;
+    qsizetype skip = 0;
+    if (bytes.startsWith("\xEF\xBB\xBF")) {
+        skip = 3;
+    } else if (bytes.startsWith("\xFF\xFE")) {
+        file.encoding = QStringConverter::Utf16LE;
+        skip = 2;
+    } else if (bytes.startsWith("\xFE\xFF")) {
+        file.encoding = QStringConverter::Utf16BE;
+        skip = 2;
+    }
+    file.bom = skip > 0;
+    // Invalid sequences become U+FFFD and decoding goes on; stateless, so that a sequence cut off by the
+    // end of the file is reported too instead of waiting for bytes that never come.
+    QStringDecoder decoder(file.encoding, QStringConverter::Flag::Stateless);
+    file.text = decoder.decode(QByteArrayView(bytes).sliced(skip));
+    return file;
+}
+
+std::optional<TTextFile> readTextFile(const QString& path, qint64 maxSize, QString* error) {
+    const QFileInfo info(path);
+    if (path.isEmpty() || !info.exists()) {
+        failWith(error, QStringLiteral("the file does not exist"));
+        return std::nullopt;
+    }
+    if (!info.isFile()) {
+        failWith(error, QStringLiteral("not a regular file"));
+        return std::nullopt;
+    }
+    if (info.size() > maxSize) {
+        failWith(error, QStringLiteral("larger than %1 bytes").arg(maxSize));
+        return std::nullopt;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        failWith(error, file.errorString());
+        return std::nullopt;
+    }
+    // Read to the size found rather than to the limit: a buffer of the limit would be reserved for every
+    // file. One byte more shows a file that grew meanwhile, perhaps past the limit.
+    const QByteArray bytes = file.read(info.size() + 1);
+    if (file.error() != QFileDevice::NoError) {
+        failWith(error, file.errorString());
+        return std::nullopt;
+    }
+    if (bytes.size() > info.size()) {
+        failWith(error, QStringLiteral("the file grew while it was read"));
+        return std::nullopt;
+    }
+    return decodeTextFile(bytes);
+}
+
+QByteArray encodeTextFile(const QString& text, QStringConverter::Encoding encoding, bool bom) {
+    // The encoder's own flag writes no mark for empty text, which would then read back as UTF-8.
+    QStringEncoder encoder(encoding);
+    if (!bom)
+        return encoder.encode(text);
+    return encoder.encode(QString(QChar(0xFEFF)) + text);
+}
+
+bool replaceFile(const QString& path, const QByteArray& bytes, QString* error) {
+    // QSaveFile::commit() ignores an error of its final flush and of fsync (Qt 6.4) and would rename a
+    // short file over the old one, so both are checked here first; the temporary file is dropped when
+    // `file` goes out of scope uncommitted.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.flush())
+        return failWith(error, file.errorString());
+    if (::fsync(file.handle()) != 0)
+        return failWith(error, QString::fromLocal8Bit(std::strerror(errno)));
+    if (!file.commit())
+        return failWith(error, file.errorString());
+    return true;
+}
+
+QStringList splitTextLines(const QString& text) {
+    QStringList lines;
+    qsizetype start = 0;
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const QChar c = text.at(i);
+        if (c != QLatin1Char('\r') && c != QLatin1Char('\n'))
+            continue;
+        lines.append(text.mid(start, i - start));
+        if (c == QLatin1Char('\r') && i + 1 < n && text.at(i + 1) == QLatin1Char('\n'))
+            ++i;
+        start = i + 1;
+    }
+    if (start < n)
+        lines.append(text.mid(start));
+    return lines;
+}
