@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QString>
 #include <QStringList>
+#include <QtGlobal>
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
@@ -303,5 +304,56 @@ private:
     double finished = 0;
     double endCpu = -1;
 };
+
+// The floor of the copy measurements: a plain read/write copy through a 1 MiB buffer, with or without
+// an fsync at the end.
+inline bool plainCopy(const QByteArray& from, const QByteArray& to, bool sync) {
+    const int in = ::open(from.constData(), O_RDONLY);
+    const int out = ::open(to.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    std::vector<char> buffer(1 << 20);
+    bool ok = in >= 0 && out >= 0;
+    while (ok) {
+        const ssize_t n = ::read(in, buffer.data(), buffer.size());
+        if (n <= 0) {
+            ok = n == 0;
+            break;
+        }
+        ok = ::write(out, buffer.data(), static_cast<size_t>(n)) == n;
+    }
+    if (ok && sync)
+        ok = ::fsync(out) == 0;
+    if (in >= 0)
+        ::close(in);
+    if (out >= 0)
+        ::close(out);
+    return ok;
+}
+
+// Points HOME and the XDG folders at `home` and makes the program headless and silent unless told
+// otherwise, so a measurement never touches the user's settings, music, screen or speakers.
+inline void isolateHome(const QString& home) {
+    qputenv("HOME", QFile::encodeName(home));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home + "/.config"));
+    qputenv("XDG_DATA_HOME", QFile::encodeName(home + "/.local/share"));
+    qputenv("XDG_CACHE_HOME", QFile::encodeName(home + "/.cache"));
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (qEnvironmentVariableIsEmpty("SDL_AUDIODRIVER"))
+        qputenv("SDL_AUDIODRIVER", "dummy");
+}
+
+// A file of `bytes` bytes of a fixed pattern: a track to copy, whose content does not matter.
+inline bool writePatternFile(const QString& path, qint64 bytes) {
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly))
+        return false;
+    QByteArray chunk(1024 * 1024, Qt::Uninitialized);
+    for (qsizetype i = 0; i < chunk.size(); ++i)
+        chunk[i] = static_cast<char>(i * 7);
+    for (qint64 done = 0; done < bytes; done += chunk.size())
+        if (f.write(chunk.constData(), std::min<qint64>(chunk.size(), bytes - done)) < 0)
+            return false;
+    return true;
+}
 
 } // namespace sbbench

@@ -12,6 +12,7 @@
 #include "AudioEngine.h"
 #include "benchReporter.h"
 #include "benchSupport.h"
+#include "musicLikeMp3.h"
 
 #include <QDir>
 #include <QFile>
@@ -22,9 +23,7 @@
 #include <cmath>
 #include <cstdio>
 #include <ctime>
-#include <lame/lame.h>
 #include <mpg123.h>
-#include <random>
 #include <thread>
 #include <vector>
 
@@ -43,61 +42,6 @@ double wallSeconds() {
     return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
-// Encodes 10 minutes of 44.1 kHz stereo at 128 kbit/s, chunk by chunk. Returns false on failure.
-bool encodeTenMinutes(const QString& path, bool lameTag) {
-    lame_global_flags* gf = lame_init();
-    if (!gf)
-        return false;
-    lame_set_in_samplerate(gf, kRate);
-    lame_set_num_channels(gf, 2);
-    lame_set_brate(gf, 128);
-    lame_set_quality(gf, 7);
-    lame_set_bWriteVbrTag(gf, lameTag ? 1 : 0);
-    if (lame_init_params(gf) < 0) {
-        lame_close(gf);
-        return false;
-    }
-    const QString part = path + QStringLiteral(".part");
-    QFile out(part);
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        lame_close(gf);
-        return false;
-    }
-    std::mt19937 rng(1);
-    std::uniform_real_distribution<double> noise(-1.0, 1.0);
-    constexpr int chunk = 1152 * 16;
-    std::vector<short> pcm(2 * chunk);
-    std::vector<unsigned char> mp3(chunk * 5 / 4 + 7200);
-    long frame = 0;
-    bool ok = true;
-    for (long left = long(kRate) * kSeconds; left > 0 && ok; left -= chunk) {
-        const int n = int(std::min<long>(chunk, left));
-        for (int i = 0; i < n; ++i, ++frame) {
-            const double t = double(frame) / kRate;
-            const double v = 0.25 * std::sin(2 * M_PI * (220 + 40 * std::sin(t * 0.5)) * t) +
-                             0.15 * std::sin(2 * M_PI * 1375 * t) + 0.1 * noise(rng);
-            pcm[2 * i] = short(v * 32767);
-            pcm[2 * i + 1] = short((0.8 * v + 0.05 * noise(rng)) * 32767);
-        }
-        const int bytes = lame_encode_buffer_interleaved(gf, pcm.data(), n, mp3.data(), int(mp3.size()));
-        ok = bytes >= 0 && out.write(reinterpret_cast<const char*>(mp3.data()), bytes) == bytes;
-    }
-    const int bytes = lame_encode_flush(gf, mp3.data(), int(mp3.size()));
-    ok = ok && bytes >= 0 && out.write(reinterpret_cast<const char*>(mp3.data()), bytes) == bytes;
-    if (ok && lameTag) {
-        unsigned char tag[2880];
-        const size_t len = lame_get_lametag_frame(gf, tag, sizeof tag);
-        ok = len > 0 && out.seek(0) &&
-             out.write(reinterpret_cast<const char*>(tag), qint64(len)) == qint64(len);
-    }
-    lame_close(gf);
-    out.close();
-    ok = ok && QFile::rename(part, path);
-    if (!ok)
-        QFile::remove(part);
-    return ok;
-}
-
 // The cached 10-minute file; empty when it cannot be made.
 QString tenMinuteFile(bool lameTag) {
     const QString dir = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) +
@@ -105,7 +49,7 @@ QString tenMinuteFile(bool lameTag) {
     QDir().mkpath(dir);
     const QString path =
         dir + (lameTag ? QStringLiteral("/ten-minutes-lame.mp3") : QStringLiteral("/ten-minutes-bare.mp3"));
-    if (QFile::exists(path) || encodeTenMinutes(path, lameTag))
+    if (QFile::exists(path) || sbbench::writeMusicLikeMp3(path, kSeconds, lameTag))
         return path;
     return {};
 }

@@ -27,28 +27,6 @@ TFormMain* form = nullptr;
 QString source;
 QString target;
 
-bool plainCopy(const QByteArray& from, const QByteArray& to, bool sync) {
-    const int in = ::open(from.constData(), O_RDONLY);
-    const int out = ::open(to.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    std::vector<char> buffer(1 << 20);
-    bool ok = in >= 0 && out >= 0;
-    while (ok) {
-        const ssize_t n = ::read(in, buffer.data(), buffer.size());
-        if (n <= 0) {
-            ok = n == 0;
-            break;
-        }
-        ok = ::write(out, buffer.data(), static_cast<size_t>(n)) == n;
-    }
-    if (ok && sync)
-        ok = ::fsync(out) == 0;
-    if (in >= 0)
-        ::close(in);
-    if (out >= 0)
-        ::close(out);
-    return ok;
-}
-
 // `settle`: the copy is written back before it is removed (untimed), as the Like's own copy is between two
 // Likes; a file system then has real blocks to free and allocate, not only page cache to drop.
 void copyBench(benchmark::State& state, bool sync, bool settle = false) {
@@ -139,14 +117,7 @@ int main(int argc, char** argv) {
     QTemporaryDir home;
     if (!home.isValid())
         return 1;
-    qputenv("HOME", QFile::encodeName(home.path()));
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.path() + "/.config"));
-    qputenv("XDG_DATA_HOME", QFile::encodeName(home.path() + "/.local/share"));
-    qputenv("XDG_CACHE_HOME", QFile::encodeName(home.path() + "/.cache"));
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    if (qEnvironmentVariableIsEmpty("SDL_AUDIODRIVER"))
-        qputenv("SDL_AUDIODRIVER", "dummy");
+    isolateHome(home.path());
 
     QApplication app(argc, argv);
     const QString base = home.path() + "/Collections/";
@@ -157,16 +128,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "cannot build the collections in %s\n", qPrintable(home.path()));
         return 1;
     }
-    {
-        QFile f(source);
-        if (!f.open(QIODevice::WriteOnly))
-            return 1;
-        QByteArray chunk(1024 * 1024, Qt::Uninitialized);
-        for (qsizetype i = 0; i < chunk.size(); ++i)
-            chunk[i] = static_cast<char>(i * 7);
-        for (qint64 done = 0; done < trackBytes; done += chunk.size())
-            f.write(chunk);
-    }
+    if (!writePatternFile(source, trackBytes))
+        return 1;
 
     auto window = std::make_unique<TFormMain>();
     window->show();

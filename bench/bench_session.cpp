@@ -10,6 +10,7 @@
 // The track is music-like (tones and noise), since a pure tone decodes several times faster than music.
 // Every run gets its own settings and audio file below one temporary folder; nothing touches the user's.
 #include "benchSupport.h"
+#include "musicLikeMp3.h"
 #include "sbtest.h"
 
 #include <QDir>
@@ -19,9 +20,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <lame/lame.h>
 #include <mpg123.h>
-#include <random>
 #include <thread>
 
 using namespace sbbench;
@@ -64,57 +63,6 @@ std::unique_ptr<Child> startProgram(const QString& folder, QString* audio, const
                              "XDG_DATA_HOME=" + home + "/.local/share", "XDG_CACHE_HOME=" + home + "/.cache",
                              "QT_QPA_PLATFORM=" + platform, "SDL_AUDIODRIVER=" + driver,
                              "SDL_DISKAUDIOFILE=" + *audio});
-}
-
-// A track that costs to decode what music costs: two moving tones and noise, 44.1 kHz stereo at 128 kbit/s,
-// with the LAME header that gives its exact length. (A pure tone decodes several times faster than music.)
-bool writeMusicLikeMp3(const QString& path, int seconds) {
-    lame_global_flags* gf = lame_init();
-    if (!gf)
-        return false;
-    lame_set_in_samplerate(gf, 44100);
-    lame_set_num_channels(gf, 2);
-    lame_set_brate(gf, 128);
-    lame_set_quality(gf, 7);
-    if (lame_init_params(gf) < 0) {
-        lame_close(gf);
-        return false;
-    }
-    QFile out(path);
-    bool ok = out.open(QIODevice::WriteOnly);
-    std::mt19937 rng(1);
-    std::uniform_real_distribution<double> noise(-1.0, 1.0);
-    constexpr int chunk = 1152 * 16;
-    std::vector<short> pcm(2 * chunk);
-    std::vector<unsigned char> mp3(chunk * 5 / 4 + 7200);
-    long frame = 0;
-    for (long left = 44100L * seconds; left > 0 && ok; left -= chunk) {
-        const int n = static_cast<int>(std::min<long>(chunk, left));
-        for (int i = 0; i < n; ++i, ++frame) {
-            const double t = static_cast<double>(frame) / 44100;
-            const double v = 0.25 * std::sin(2 * M_PI * (220 + 40 * std::sin(t * 0.5)) * t) +
-                             0.15 * std::sin(2 * M_PI * 1375 * t) + 0.1 * noise(rng);
-            pcm[2 * static_cast<size_t>(i)] = static_cast<short>(v * 32767);
-            pcm[2 * static_cast<size_t>(i) + 1] = static_cast<short>((0.8 * v + 0.05 * noise(rng)) * 32767);
-        }
-        const int bytes =
-            lame_encode_buffer_interleaved(gf, pcm.data(), n, mp3.data(), static_cast<int>(mp3.size()));
-        ok = bytes >= 0 && out.write(reinterpret_cast<const char*>(mp3.data()), bytes) == bytes;
-    }
-    const int bytes = lame_encode_flush(gf, mp3.data(), static_cast<int>(mp3.size()));
-    ok = ok && bytes >= 0 && out.write(reinterpret_cast<const char*>(mp3.data()), bytes) == bytes;
-    if (ok) {
-        unsigned char tag[2880];
-        const size_t len = lame_get_lametag_frame(gf, tag, sizeof tag);
-        ok = len > 0 && out.seek(0) &&
-             out.write(reinterpret_cast<const char*>(tag), static_cast<qint64>(len)) ==
-                 static_cast<qint64>(len);
-    }
-    lame_close(gf);
-    out.close();
-    if (!ok)
-        QFile::remove(path);
-    return ok;
 }
 
 bool makeTrackFolder(const QString& folder, const QString& track, int tracks, int subFolders) {
@@ -273,7 +221,7 @@ int main() {
     const QString folder1k = root + "/music-1000";
     const QString folder10k = root + "/music-10000";
     const QString folderEmpty = root + "/music-empty";
-    if (!writeMusicLikeMp3(track, 240) || !makeTrackFolder(folder1k, track, 1000, 0) ||
+    if (!writeMusicLikeMp3(track, 240, true) || !makeTrackFolder(folder1k, track, 1000, 0) ||
         !makeTrackFolder(folder10k, track, 10000, 500) || !QDir().mkpath(folderEmpty)) {
         std::fprintf(stderr, "cannot build the music folders in %s\n", qPrintable(root));
         return 1;

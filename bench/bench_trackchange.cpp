@@ -208,12 +208,7 @@ int main(int argc, char** argv) {
     QTemporaryDir home;
     if (!home.isValid())
         return 1;
-    qputenv("HOME", QFile::encodeName(home.path()));
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.path() + "/.config"));
-    qputenv("XDG_DATA_HOME", QFile::encodeName(home.path() + "/.local/share"));
-    qputenv("XDG_CACHE_HOME", QFile::encodeName(home.path() + "/.cache"));
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    isolateHome(home.path());
     qputenv("SDL_AUDIODRIVER", "disk");
     const QString audio = home.path() + "/window.raw";
     qputenv("SDL_DISKAUDIOFILE", QFile::encodeName(audio));
