@@ -106,6 +106,8 @@ void TFormMain::FormDestroy() {
     destroyed = true;
     runGuarded([this] { optionsSave(); });
     waitForCopiesOnDisk(); // no Like's copy is left unsynced when the program ends
+    // A late write error found by that wait was queued to this window: report it before the window goes.
+    QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
     if (copyReportWindow == this) {
         setCopyDiskErrorHandler({});
         copyReportWindow = nullptr;

@@ -445,6 +445,19 @@ private slots:
         QVERIFY(QFileInfo(music + track).isFile());
     }
 
+    // Closing the program waits for the disk; a write error found by that wait is still reported.
+    void lateWriteErrorFoundWhileClosingIsReported() {
+        setCopySyncFailureForTests(EIO);
+        QTest::keyClick(w.get(), Qt::Key_F1);
+        nextSpy.reset();
+        w.reset(); // the event loop never ran in between: the report is still queued, or not even found yet
+        QCOMPARE(errors.size(), 1);
+        QVERIFY2(errors[0].contains(QStringLiteral("\"%1\" could not be written to the disk").arg(track)),
+                 qPrintable(errors[0]));
+        QVERIFY(entries(lib("Favorites")).isEmpty());
+        QVERIFY(QFileInfo(music + track).isFile());
+    }
+
     // While the current folder does not exist the Like actions are off, whoever triggers them.
     void noLikeWithoutFolder() {
         w->ScanFolder(sbtest::makeTempDir(QStringLiteral("gone")) + QStringLiteral("/missing"));
