@@ -4,6 +4,7 @@
 #include "AudioEngine.h"
 #include "dorBass.h"
 #include "sbtest.h"
+#include "spyEngine.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -17,33 +18,6 @@ namespace {
 
 constexpr int kDeviceRate = 44100;
 constexpr qint64 kBytesPerSecond = 44100 * 4;
-
-// Passes every call to the real engine and remembers the last handle it gave out, so that a test can
-// look behind a player.
-class SpyEngine : public IAudioEngine {
-public:
-    explicit SpyEngine(IAudioEngine& real) : e(real) {}
-    quint32 lastHandle = 0;
-
-    quint32 version() const override { return e.version(); }
-    bool init(int d, quint32 f, quint32 fl, quintptr w) override { return e.init(d, f, fl, w); }
-    void release() override { e.release(); }
-    int lastError() const override { return e.lastError(); }
-    quint32 openFile(const QString& path) override { return lastHandle = e.openFile(path); }
-    bool freeStream(quint32 h) override { return e.freeStream(h); }
-    bool play(quint32 h, bool restart) override { return e.play(h, restart); }
-    bool pause(quint32 h) override { return e.pause(h); }
-    bool stop(quint32 h) override { return e.stop(h); }
-    int activity(quint32 h) const override { return e.activity(h); }
-    qint64 position(quint32 h) const override { return e.position(h); }
-    bool setPosition(quint32 h, qint64 bytes) override { return e.setPosition(h, bytes); }
-    qint64 length(quint32 h) const override { return e.length(h); }
-    qint64 secondsToBytes(quint32 h, double s) const override { return e.secondsToBytes(h, s); }
-    double bytesToSeconds(quint32 h, qint64 b) const override { return e.bytesToSeconds(h, b); }
-
-private:
-    IAudioEngine& e;
-};
 
 // The device output (16-bit stereo at 44.1 kHz) cut into 20 ms windows, each loud or silent, with the
 // rising zero crossings of the left channel counted per window.
@@ -396,7 +370,7 @@ private slots:
     // forward past the end ends the track at the next tick.
     void playerSeesTheEnd() {
         auto real = diskEngine();
-        SpyEngine e(*real);
+        sbtest::SpyEngine e(*real);
         TBassPlayer player(e, 0);
         QVERIFY(player.Valid());
         int completes = 0;
@@ -476,7 +450,7 @@ private slots:
         QFETCH(qint64, length);
         const QString path = name.isEmpty() ? dir + QStringLiteral("/not-there.mp3") : fixture(name, bytes);
         auto real = diskEngine();
-        SpyEngine e(*real);
+        sbtest::SpyEngine e(*real);
         TBassPlayer player(e, 0);
         int completes = 0;
         int ticks = 0;
