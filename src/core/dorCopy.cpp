@@ -332,10 +332,12 @@ TCopyResult copyFileNoReplace(const QString& source, const QString& target) {
     const QByteArray src = pathBytes(source);
     const QByteArray dst = pathBytes(target);
     const auto fail = [&](int err) {
-        return SbError(QStringLiteral("Can not copy \"%1\" to \"%2\": %3.").arg(source, target, reason(err)));
+        return SbError(QStringLiteral("Can not copy \"%1\" to \"%2\": %3.")
+                           .arg(displayPath(source), displayPath(target), reason(err)));
     };
     if (target.isEmpty() || target.endsWith(QLatin1Char('/')))
-        throw SbError(QStringLiteral("Can not copy \"%1\": \"%2\" is not a file name.").arg(displayPath(source), displayPath(target)));
+        throw SbError(QStringLiteral("Can not copy \"%1\": \"%2\" is not a file name.")
+                          .arg(displayPath(source), displayPath(target)));
 
     Fd in(::open(src.constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
     if (in.get() < 0) {

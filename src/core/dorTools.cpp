@@ -77,7 +77,8 @@ template <typename Visit> bool forEachFile(const QString& folder, QString& reaso
 }
 
 bool listFiles(const QString& folder, QStringList& names, QString& reason) {
-    return forEachFile(folder, reason, [&names](const char* name) { names.append(pathFromBytes(QByteArray(name))); });
+    return forEachFile(folder, reason,
+                       [&names](const char* name) { names.append(pathFromBytes(QByteArray(name))); });
 }
 
 bool isAscii(QByteArrayView bytes) {

@@ -184,7 +184,9 @@ void TFormMain::actNextExecute() {
     const int count = trackModel->count();
     lastMoveBackward = false;
     if (opt_random_play) {
-        const auto isTrack = [this](int row) { return trackModel->entry(row).kind == TTrackListModel::kindTrack; };
+        const auto isTrack = [this](int row) {
+            return trackModel->entry(row).kind == TTrackListModel::kindTrack;
+        };
         // The track playing (or about to), which the draw passes over.
         int playing = -1;
         for (int row = 0; row < count && !currentFile.isEmpty(); ++row) {

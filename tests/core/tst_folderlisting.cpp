@@ -22,7 +22,7 @@ Q_DECLARE_METATYPE(std::vector<bool>)
 
 namespace {
 
-const QByteArray latin1Name("Caf\xe9 del Mar.mp3");    // "Café del Mar" in Latin-1
+const QByteArray latin1Name("Caf\xe9 del Mar.mp3");      // "Café del Mar" in Latin-1
 const QByteArray cp1251Name("\xcf\xe5\xf1\xed\xff.mp3"); // "Песня" in CP1251
 const QByteArray latin1Folder("M\xfcsik");               // "Müsik" in Latin-1
 const QByteArray cp1251Folder("\xd0\xee\xea");           // "Рок" in CP1251
@@ -57,9 +57,8 @@ private slots:
         QTest::addColumn<QString>("locale");
         QTest::addColumn<QStringList>("expected");
         // The C locale of a bare system falls back to the Unicode default order, not to code units.
-        QTest::newRow("digits by value") << "C"
-                                         << QStringList{"2.mp3", "9.mp3", "10.mp3", "Track 2.mp3", "Track 10.mp3",
-                                                        "Track 100.mp3"};
+        QTest::newRow("digits by value")
+            << "C" << QStringList{"2.mp3", "9.mp3", "10.mp3", "Track 2.mp3", "Track 10.mp3", "Track 100.mp3"};
         QTest::newRow("letter case ignored")
             << "C" << QStringList{"a.mp3", "B.mp3", "c.mp3", "D.mp3", "x.mp3", "Y.mp3"};
         QTest::newRow("same name in two cases: a fixed order")
@@ -68,13 +67,15 @@ private slots:
             << "de_DE" << QStringList{"a.mp3", "Ä.mp3", "b.mp3", "e.mp3", "é.mp3", "Ü.mp3", "z.mp3"};
         QTest::newRow("the user's locale: Swedish puts Ä after Z")
             << "sv_SE" << QStringList{"a.mp3", "b.mp3", "z.mp3", "Ä.mp3"};
-        QTest::newRow("Cyrillic after Latin") << "C" << QStringList{"Zoo.mp3", "Ёлка.mp3", "Кино.mp3", "Ясно.mp3"};
+        QTest::newRow("Cyrillic after Latin")
+            << "C" << QStringList{"Zoo.mp3", "Ёлка.mp3", "Кино.mp3", "Ясно.mp3"};
         QTest::newRow("leading dots and brackets before letters")
             << "C" << QStringList{"_x.mp3", ".hidden.mp3", "(live).mp3", "[demo].mp3", "1.mp3", "a.mp3"};
         // A name that is not UTF-8 sorts by what it shows: the replacement character comes after letters.
         QTest::newRow("not UTF-8 by what it shows")
             << "C"
-            << QStringList{"Cafe.mp3", "Cafz.mp3", pathFromBytes(latin1Name), "D.mp3", pathFromBytes(cp1251Name)};
+            << QStringList{"Cafe.mp3", "Cafz.mp3", pathFromBytes(latin1Name), "D.mp3",
+                           pathFromBytes(cp1251Name)};
     }
     void nameOrder() {
         QFETCH(QString, locale);
@@ -116,13 +117,18 @@ private slots:
 
         const QString folder = pathFromBytes(dir);
         const TFolderListing all = listFolder(folder, QStringLiteral("mp3"), true, TNameOrder(QLocale::c()));
-        const QStringList folders{".config",    "folder.mp3", "jazz", "Link to rock", pathFromBytes(latin1Folder),
-                                  "Rock", pathFromBytes(cp1251Folder)};
+        const QStringList folders{".config",
+                                  "folder.mp3",
+                                  "jazz",
+                                  "Link to rock",
+                                  pathFromBytes(latin1Folder),
+                                  "Rock",
+                                  pathFromBytes(cp1251Folder)};
         QCOMPARE(all.folders, folders);
         // Entries that are not folders count as files, as the player passes over what does not open.
-        QCOMPARE(all.files, (QStringList{".hidden.mp3", "A.MP3", "Ä.mp3", "b.mp3", pathFromBytes(latin1Name),
-                                         "dangling.mp3", "Track 2.mp3", "Track 10.mp3",
-                                         pathFromBytes(cp1251Name)}));
+        QCOMPARE(all.files,
+                 (QStringList{".hidden.mp3", "A.MP3", "Ä.mp3", "b.mp3", pathFromBytes(latin1Name),
+                              "dangling.mp3", "Track 2.mp3", "Track 10.mp3", pathFromBytes(cp1251Name)}));
 
         // Only folders: no file, pipe, socket or dangling link, and the same order.
         const TFolderListing only = listFolder(folder, QString(), false, TNameOrder(QLocale::c()));
@@ -175,11 +181,15 @@ private slots:
     void displayNameKeepsOneLine_data() {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("shown");
-        QTest::newRow("line break") << "Side A\nSide B.mp3" << "Side A\uFFFDSide B.mp3";
-        QTest::newRow("carriage return and tab") << "a\r\tb.mp3" << "a\uFFFD\uFFFDb.mp3";
-        QTest::newRow("C1 control and line separator") << "a\u0085b\u2028c.mp3" << "a\uFFFDb\uFFFDc.mp3";
+        QTest::newRow("line break") << "Side A\nSide B.mp3"
+                                    << "Side A\uFFFDSide B.mp3";
+        QTest::newRow("carriage return and tab") << "a\r\tb.mp3"
+                                                 << "a\uFFFD\uFFFDb.mp3";
+        QTest::newRow("C1 control and line separator") << "a\u0085b\u2028c.mp3"
+                                                       << "a\uFFFDb\uFFFDc.mp3";
         QTest::newRow("not UTF-8") << pathFromBytes(latin1Name) << "Caf\uFFFD del Mar.mp3";
-        QTest::newRow("plain") << "Ä <b>x</b>.mp3" << "Ä <b>x</b>.mp3";
+        QTest::newRow("plain") << "Ä <b>x</b>.mp3"
+                               << "Ä <b>x</b>.mp3";
     }
     void displayNameKeepsOneLine() {
         QFETCH(QString, name);
@@ -195,7 +205,8 @@ private slots:
         QTest::addColumn<QList<int>>("reachable");
         QTest::newRow("parent, folders, three tracks")
             << std::vector<bool>{false, false, false, true, true, true} << 4 << QList<int>{3, 5};
-        QTest::newRow("nothing playing yet") << std::vector<bool>{false, true, true} << -1 << QList<int>{1, 2};
+        QTest::newRow("nothing playing yet")
+            << std::vector<bool>{false, true, true} << -1 << QList<int>{1, 2};
         QTest::newRow("a folder entry selected")
             << std::vector<bool>{false, false, true, true} << 1 << QList<int>{2, 3};
         QTest::newRow("two tracks: always the other") << std::vector<bool>{true, true} << 0 << QList<int>{1};

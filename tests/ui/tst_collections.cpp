@@ -527,7 +527,8 @@ private slots:
         // Only folders and links to folders, in name order ("&" escaped for the menu); the loose file, the
         // pipe and the dangling link cannot hold a copy. A name that is not UTF-8 shows its replacement
         // character and sorts by it.
-        QStringList expected{"Archive", "Car", "Favorites", "Linked", "M\uFFFDsik", "Rock && Roll", "Sport", "Temp"};
+        QStringList expected{"Archive",    "Car",          "Favorites", "Linked",
+                             "M\uFFFDsik", "Rock && Roll", "Sport",     "Temp"};
         expected << "-"
                  << "Create new folder";
         if (offersDelete)

@@ -23,8 +23,8 @@
 #include <QToolButton>
 #include <cstdio>
 #include <map>
-#include <sys/stat.h>
 #include <memory>
+#include <sys/stat.h>
 
 namespace {
 
@@ -391,7 +391,8 @@ void TestPlayback::namesThatAreNotUtf8PlayAndCopy() {
     const QByteArray cp1251Folder("\xd0\xee\xea"); // CP1251
     const QByteArray folder = pathBytes(f.folder);
     QVERIFY(::mkdir(QByteArray(folder + cp1251Folder).constData(), 0755) == 0);
-    for (const QByteArray& name : {QByteArray(folder + latin1), QByteArray(folder + cp1251Folder + "/" + latin1)}) {
+    for (const QByteArray& name :
+         {QByteArray(folder + latin1), QByteArray(folder + cp1251Folder + "/" + latin1)}) {
         FILE* file = std::fopen(name.constData(), "wb");
         QVERIFY(file && std::fputs("track", file) >= 0 && std::fclose(file) == 0);
     }

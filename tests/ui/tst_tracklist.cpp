@@ -216,7 +216,8 @@ void TestTrackList::scanListsParentFoldersAndTracksInNameOrder_data() {
     QTest::addColumn<QStringList>("folders");
     QTest::addColumn<QStringList>("tracks");
     QTest::newRow("Rock, Jazz, b.mp3, a.MP3, Track 10, Track 2, c.txt")
-        << false << QStringList{"Jazz", "Rock"} << QStringList{"a.MP3", "b.mp3", "Track 2.mp3", "Track 10.mp3"};
+        << false << QStringList{"Jazz", "Rock"}
+        << QStringList{"a.MP3", "b.mp3", "Track 2.mp3", "Track 10.mp3"};
     QTest::newRow("hidden, nested, folder named .mp3")
         << true << QStringList{".hidden", "Jazz", "not-a-track.mp3", "Rock"}
         << QStringList{".c.mp3", "a.MP3", "b.mp3", "Track 2.mp3", "Track 10.mp3"};
@@ -438,7 +439,8 @@ void TestTrackList::namesShowOnOneLine() {
     writeTrack(music + broken);
     // A Latin-1 name, written by its bytes.
     FILE* raw = std::fopen(pathBytes(music + latin1).constData(), "wb");
-    QVERIFY(raw && std::fwrite(toneBytes.constData(), 1, size_t(toneBytes.size()), raw) == size_t(toneBytes.size()));
+    QVERIFY(raw &&
+            std::fwrite(toneBytes.constData(), 1, size_t(toneBytes.size()), raw) == size_t(toneBytes.size()));
     QVERIFY(std::fclose(raw) == 0);
     QVERIFY(QDir(music).mkdir("Two\nlines"));
     scan(music);
