@@ -138,7 +138,7 @@ void TFormMain::TrackBar1Change() {
 void TFormMain::actPlayExecute() {
     // Only for the active window: a track started while a popup holds the focus plays from its start,
     // since playTrack has the player start it anyway.
-    if (!isActiveWindow() || !PLAYER)
+    if (!isCommandWindowActive() || !PLAYER)
         return;
     TrackBar1Tag = 0;
     PLAYER->Play();
@@ -157,7 +157,7 @@ void TFormMain::actPauseExecute() {
 }
 
 void TFormMain::actPlayPauseExecute() {
-    if (!isActiveWindow() || !PLAYER)
+    if (!isCommandWindowActive() || !PLAYER)
         return;
     if (PLAYER->isPlaying())
         actPause->trigger();

@@ -15,6 +15,7 @@
 #include <QListView>
 #include <QProgressBar>
 #include <QStyle>
+#include <utility>
 
 namespace {
 
@@ -110,14 +111,24 @@ void TFormMain::addTrackItem(const QString& title, const QString& subtitle, cons
 }
 
 void TFormMain::selectFirstTrack() {
+    // A track named by an open request (command line, drop) starts instead of the first one.
+    const QString wanted = std::exchange(preferredTrack, QString());
+    int chosen = -1;
     for (int row = 0; row < trackModel->count(); ++row) {
         const TTrackEntry& e = trackModel->entry(row);
         if (e.kind != TTrackListModel::kindTrack)
             continue;
-        currentFile = e.description;
-        trackListSelectRow(lbTracklist, row);
-        return;
+        if (chosen < 0)
+            chosen = row;
+        if (wanted.isEmpty() || e.description == wanted) {
+            chosen = row;
+            break;
+        }
     }
+    if (chosen < 0)
+        return;
+    currentFile = trackModel->entry(chosen).description;
+    trackListSelectRow(lbTracklist, chosen);
 }
 
 void TFormMain::showFolderInfo(bool found) {
