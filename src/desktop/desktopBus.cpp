@@ -254,7 +254,7 @@ void TDesktopBus::setPlayer(IRemotePlayer* player) {
 }
 
 QString TDesktopBus::fileUrl(const QString& path) {
-    return QStringLiteral("file://") + QString::fromLatin1(QUrl::toPercentEncoding(pathBytes(path), "/"));
+    return QStringLiteral("file://") + QString::fromLatin1(pathBytes(path).toPercentEncoding("/"));
 }
 
 QVariantMap TDesktopBus::metadataFor(const IRemotePlayer::State& state, const QString& trackId,
