@@ -2,7 +2,7 @@
 // SIGTERM, SIGINT and SIGHUP end the event loop the normal way, so the main window's shutdown runs and the
 // settings are saved.
 //
-// Command line: `sonabin [FOLDER | FILE]` opens that folder (playing that file) instead of the remembered
+// Command line: `sonabin [FOLDER | FILE...]` opens that folder (playing that file) instead of the remembered
 // one; when the program already runs, the running instance opens it and comes up, and this start ends.
 // `sonabin --like 1|2` asks the running instance to like the playing track.
 #include "desktopBus.h"
@@ -68,7 +68,7 @@ void messageHandler(QtMsgType type, const QMessageLogContext& context, const QSt
 }
 
 int usage() {
-    std::fprintf(stderr, "usage: sonabin [FOLDER | FILE]\n       sonabin --like 1|2\n");
+    std::fprintf(stderr, "usage: sonabin [FOLDER | FILE...]\n       sonabin --like 1|2\n");
     return 2;
 }
 
@@ -106,9 +106,12 @@ int main(int argc, char* argv[]) {
     if (argc >= 2 && std::strcmp(argv[1], "--like") == 0)
         return likeInRunningInstance(argc, argv);
     QApplication app(argc, argv); // takes Qt's own options out of argv
-    if (argc > 2 || (argc == 2 && argv[1][0] == '-'))
-        return usage();
-    const QString path = argc == 2 ? commandLinePath(argv[1]) : QString();
+    for (int i = 1; i < argc; ++i) {
+        if (argv[i][0] == '-')
+            return usage();
+    }
+    // "Open with" on several tracks hands over all of them: the first decides, as with a drop.
+    const QString path = argc >= 2 ? commandLinePath(argv[1]) : QString();
 
     installSignalHandlers(app);
     createLogWindow();
