@@ -1,6 +1,7 @@
 // The real program on a private session bus started by the test, driven the way a desktop drives it:
 // playerctl (media keys, panel applets), a second start with a folder or file, `sonabin --like`, and
 // MPRIS Quit. Without a session bus the program runs alone.
+#include "dbusTestBus.h"
 #include "dorTools.h"
 #include "sbtest.h"
 
@@ -38,7 +39,7 @@ QString fileUrl(const QString& path) {
 class TestDesktopE2E : public QObject {
     Q_OBJECT
 
-    QProcess busDaemon;
+    sbtest::DBusTestBus busDaemon;
     QString busAddress;
     std::unique_ptr<QProcess> app;
     QString appLog;
@@ -84,13 +85,8 @@ class TestDesktopE2E : public QObject {
 
 private slots:
     void initTestCase() {
-        busDaemon.setProgram(QStringLiteral("dbus-daemon"));
-        busDaemon.setArguments(
-            {QStringLiteral("--session"), QStringLiteral("--nofork"), QStringLiteral("--print-address=1")});
-        busDaemon.start();
-        QVERIFY2(busDaemon.waitForStarted(10000), "dbus-daemon (package dbus) is needed");
-        QVERIFY(waitUntil([&] { return busDaemon.canReadLine() || !busDaemon.waitForReadyRead(100); }));
-        busAddress = QString::fromLocal8Bit(busDaemon.readLine()).trimmed();
+        QVERIFY2(busDaemon.start(), "dbus-daemon (package dbus) is needed");
+        busAddress = busDaemon.address();
         QVERIFY2(busAddress.startsWith(QStringLiteral("unix:")), qPrintable(busAddress));
 
         // Tones long enough not to end during the test.
@@ -112,8 +108,6 @@ private slots:
             app->kill();
             app->waitForFinished();
         }
-        busDaemon.terminate();
-        busDaemon.waitForFinished(5000);
     }
 
     void playerctlControlsTheProgram() {
