@@ -62,11 +62,13 @@ public:
     QString identity() const { return QStringLiteral("Sonabin Free"); }
     QString desktopEntry() const { return QStringLiteral("sonabin"); }
     QStringList uriSchemes() const { return {QStringLiteral("file")}; }
+    // The types of the desktop entry (resources/sonabin.desktop).
     QStringList mimeTypes() const {
-        return {QStringLiteral("audio/mpeg"),  QStringLiteral("audio/flac"),
-                QStringLiteral("audio/ogg"),   QStringLiteral("audio/x-vorbis+ogg"),
-                QStringLiteral("audio/opus"),  QStringLiteral("audio/mp4"),
-                QStringLiteral("audio/x-m4a"), QStringLiteral("audio/wav"),
+        return {QStringLiteral("audio/mpeg"),         QStringLiteral("audio/flac"),
+                QStringLiteral("audio/x-flac"),       QStringLiteral("audio/ogg"),
+                QStringLiteral("audio/x-vorbis+ogg"), QStringLiteral("audio/opus"),
+                QStringLiteral("audio/x-opus+ogg"),   QStringLiteral("audio/mp4"),
+                QStringLiteral("audio/x-m4a"),        QStringLiteral("audio/wav"),
                 QStringLiteral("audio/x-wav")};
     }
 
