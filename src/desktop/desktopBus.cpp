@@ -14,6 +14,7 @@
 #include <QFileInfo>
 #include <QTimer>
 #include <QUrl>
+#include <limits>
 
 const QString TDesktopBus::serviceName = QStringLiteral("org.mpris.MediaPlayer2.sonabin");
 const QString TDesktopBus::objectPath = QStringLiteral("/org/mpris/MediaPlayer2");
@@ -137,7 +138,10 @@ public slots:
         const IRemotePlayer::State s = p->state();
         if (!s.canSeek)
             return;
-        const qint64 target = std::max<qint64>(s.positionUs + offset, 0);
+        qint64 target = 0;
+        if (__builtin_add_overflow(s.positionUs, offset, &target)) // any offset may come over the bus
+            target = offset > 0 ? std::numeric_limits<qint64>::max() : 0;
+        target = std::max<qint64>(target, 0);
         // Past the end: as Next, says the specification of the interface.
         if (target > s.lengthUs)
             bus->command(Command::Next);

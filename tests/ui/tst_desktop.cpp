@@ -22,6 +22,7 @@
 #include <QTest>
 #include <QUrl>
 #include <future>
+#include <limits>
 #include <memory>
 
 namespace {
@@ -301,6 +302,20 @@ private slots:
             QVERIFY(call([&] { return TDesktopBus::sendLike(client, 2, nullptr); }));
             QCOMPARE(fake.ran, QList<IRemotePlayer::Command>{IRemotePlayer::Command::Like2});
             QVERIFY(!call([&] { return TDesktopBus::sendOpen(client, "/m/none", nullptr); }));
+
+            // Seek by any offset: past the end is Next, before the start is the start.
+            auto seek = [&](qlonglong offset) {
+                QDBusMessage m = QDBusMessage::createMethodCall(
+                    TDesktopBus::serviceName, TDesktopBus::objectPath, TDesktopBus::playerInterface, "Seek");
+                m << offset;
+                return call([&] { return client.call(m).type() == QDBusMessage::ReplyMessage; });
+            };
+            QVERIFY(seek(std::numeric_limits<qlonglong>::min()));
+            QCOMPARE(fake.s.positionUs, 0LL);
+            QVERIFY(seek(5'000'000));
+            QCOMPARE(fake.s.positionUs, 5'000'000LL);
+            QVERIFY(seek(std::numeric_limits<qlonglong>::max()));
+            QCOMPARE(fake.ran.last(), IRemotePlayer::Command::Next);
             bus.setPlayer(nullptr);
         }
         QDBusConnection::disconnectFromBus("server");
