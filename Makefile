@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: all setup configure build run test fuzz bench format clean
+.PHONY: all setup configure build run test package fuzz bench format clean
 
 all: build
 
@@ -30,6 +30,10 @@ test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 	@JOBS=$(JOBS) bash scripts/test-sanitize
 	@JOBS=$(JOBS) bash scripts/fuzz 30
+
+# The Debian package, in the build folder (the normal suite also builds and checks one).
+package: build
+	cd $(BUILD) && cpack -G DEB
 
 # Each fuzz target for FUZZ_SECONDS, keeping the corpus it grows in build-fuzz/corpus.
 FUZZ_SECONDS ?= 300

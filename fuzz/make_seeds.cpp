@@ -79,6 +79,26 @@ int main(int argc, char** argv) {
     for (const Seed& seed : tones)
         ok &= sbtest::writeToneMp3(mp3 + QLatin1Char('/') + QLatin1String(seed.name), seed.spec);
 
+    // Tags: an ID3v2.4 tag in front (UTF-8 title, Latin-1 artist) and an ID3v1 tag at the end.
+    const QString tags = folder + QStringLiteral("/fuzz_tags");
+    QDir().mkpath(tags);
+    {
+        const QByteArray tone = sbtest::toneMp3({0.1, 440.0, 22050, 1, 32, true, 0.5});
+        const QByteArray title = QByteArray("\x03") + QStringLiteral("Titel \u00e4").toUtf8();
+        const QByteArray artist = QByteArray("\x00Artist", 7);
+        auto frame = [](const char* id, const QByteArray& body) {
+            return QByteArray(id) + QByteArray("\0\0\0", 3) + char(body.size()) + QByteArray(2, '\0') + body;
+        };
+        const QByteArray frames = frame("TIT2", title) + frame("TPE1", artist);
+        const QByteArray v2 = QByteArray("ID3\x04\0\0\0\0\0", 9) + char(frames.size()) + frames;
+        const QByteArray v1 = "TAG" + QByteArray("Old title").leftJustified(30, '\0') +
+                              QByteArray("Old artist").leftJustified(30, '\0') +
+                              QByteArray(30 + 4 + 30, '\0') + QByteArray(1, '\xff');
+        ok &= sbtest::writeFile(tags + QStringLiteral("/v2.mp3"), v2 + tone);
+        ok &= sbtest::writeFile(tags + QStringLiteral("/v1.mp3"), tone + v1);
+        ok &= sbtest::writeFile(tags + QStringLiteral("/both.mp3"), v2 + tone + v1);
+    }
+
     if (!ok) {
         std::fprintf(stderr, "make_seeds: cannot write the seeds into %s\n", argv[1]);
         return 1;

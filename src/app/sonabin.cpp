@@ -1,14 +1,25 @@
 // Program entry: log lines first, then the application, the log window, the main window and the event loop.
 // SIGTERM, SIGINT and SIGHUP end the event loop the normal way, so the main window's shutdown runs and the
 // settings are saved.
+//
+// Command line: `sonabin [FOLDER | FILE...]` opens that folder (playing that file) instead of the remembered
+// one; when the program already runs, the running instance opens it and comes up, and this start ends.
+// `sonabin --like 1|2` asks the running instance to like the playing track.
+#include "desktopBus.h"
 #include "dorLog.h"
+#include "formMainRemote.h"
 #include "form_log.h"
+#include "fsPath.h"
 #include "main.h"
 
 #include <QApplication>
+#include <QDBusConnection>
+#include <QDir>
 #include <QSocketNotifier>
+#include <QUrl>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -56,19 +67,77 @@ void messageHandler(QtMsgType type, const QMessageLogContext& context, const QSt
         g_previousHandler(type, context, message);
 }
 
+int usage() {
+    std::fprintf(stderr, "usage: sonabin [FOLDER | FILE...]\n       sonabin --like 1|2\n");
+    return 2;
+}
+
+// `sonabin --like N`: a message to the running instance, without a window of its own.
+int likeInRunningInstance(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);
+    if (argc != 3 || (std::strcmp(argv[2], "1") != 0 && std::strcmp(argv[2], "2") != 0))
+        return usage();
+    QString error;
+    if (!TDesktopBus::sendLike(QDBusConnection::sessionBus(), argv[2][0] - '0', &error)) {
+        std::fprintf(stderr, "sonabin: the running Sonabin did not take the Like: %s\n",
+                     error.toLocal8Bit().constData());
+        return 1;
+    }
+    return 0;
+}
+
+// The folder or file named on the command line, absolute; the bytes of the name are kept.
+QString commandLinePath(const char* argument) {
+    QByteArray bytes(argument);
+    if (bytes.startsWith("file://")) // some launchers hand over addresses
+        bytes = QByteArray::fromPercentEncoding(QUrl::fromEncoded(bytes).path(QUrl::FullyEncoded).toLatin1());
+    if (!bytes.startsWith('/')) {
+        char cwd[4096];
+        if (::getcwd(cwd, sizeof cwd))
+            bytes = QByteArray(cwd) + '/' + bytes;
+    }
+    return QDir::cleanPath(pathFromBytes(bytes));
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
     g_previousHandler = qInstallMessageHandler(messageHandler);
-    QApplication app(argc, argv);
+    if (argc >= 2 && std::strcmp(argv[1], "--like") == 0)
+        return likeInRunningInstance(argc, argv);
+    QApplication app(argc, argv); // takes Qt's own options out of argv
+    for (int i = 1; i < argc; ++i) {
+        if (argv[i][0] == '-')
+            return usage();
+    }
+    // "Open with" on several tracks hands over all of them: the first decides, as with a drop.
+    const QString path = argc >= 2 ? commandLinePath(argv[1]) : QString();
+
     installSignalHandlers(app);
     createLogWindow();
     int rc = 0;
     {
-        auto* window = new TFormMain();
-        window->show();
-        rc = QApplication::exec();
-        delete window;
+        TDesktopBus desktop(QDBusConnection::sessionBus());
+        if (desktop.claim() == TDesktopBus::Claim::Taken) {
+            // One instance: the running one opens the path (or just comes up) and this start ends.
+            QString error;
+            const bool done = path.isEmpty()
+                                  ? TDesktopBus::sendRaise(QDBusConnection::sessionBus(), &error)
+                                  : TDesktopBus::sendOpen(QDBusConnection::sessionBus(), path, &error);
+            if (!done)
+                std::fprintf(stderr, "sonabin: the running Sonabin did not open %s: %s\n",
+                             displayPath(path).toLocal8Bit().constData(), error.toLocal8Bit().constData());
+            rc = done ? 0 : 1;
+        } else {
+            TFormMain::startPath = path;
+            auto* window = new TFormMain();
+            TFormMainRemote remote(*window);
+            desktop.setPlayer(&remote);
+            window->show();
+            rc = QApplication::exec();
+            desktop.setPlayer(nullptr);
+            delete window;
+        }
     }
     freeLogWindow();
     return rc;

@@ -37,6 +37,7 @@ TFormMain::TFormMain(IAudioEngine* audioEngine, QWidget* parent) : QMainWindow(p
     buildActions();
     buildUi();
     connectActions();
+    setAcceptDrops(true); // a folder or a track dropped on the window opens (main_desktop.cpp)
     // The design size and position; optionsLoad applies the stored geometry over it.
     resize(843, 535);
     move(0, 0);
@@ -168,10 +169,12 @@ QString TFormMain::defaultLibraryBase() {
 }
 
 void TFormMain::initStartFolderPlay() {
+    applyStartPath();
     if (currentFolder.isEmpty())
         currentFolder = getMusicFolder();
     addLogValue(QStringLiteral("initStartFolderPlay"), currentFolder);
     ScanFolder(currentFolder);
+    preferredTrack.clear();
 }
 
 void TFormMain::LayoutToolsResize() {

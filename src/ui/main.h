@@ -7,6 +7,7 @@
 //   main_playback.cpp     the player and the playback actions
 //   main_collections.cpp  collections and the Like action
 //   main_dialogs.cpp      the notification popup, options, help and about dialogs
+//   main_desktop.cpp      opening a folder or file from outside: command line, open request, drag and drop
 #include <QKeySequence>
 #include <QMainWindow>
 #include <QPointer>
@@ -22,6 +23,9 @@ class QFrame;
 class QLabel;
 class QListView;
 class QMenu;
+class QMimeData;
+class QDragEnterEvent;
+class QDropEvent;
 class QProgressBar;
 class QSlider;
 class QSplitter;
@@ -211,9 +215,25 @@ public:
     void actAboutExecute();
     void actLogExecute();
 
+    // --- opening from outside the window (main_desktop.cpp) ---
+    // A folder or track named on the command line; set before the window is created, it replaces the
+    // remembered folder for this start.
+    static QString startPath;
+    // Opens a folder, or a track's folder playing that track. False (nothing changes) for a path that
+    // names neither.
+    bool openPath(const QString& path);
+    // The folder or track a drop would open; empty when the drop is refused.
+    static QString droppedPath(const QMimeData* data);
+    // Commands from the desktop (media keys, applets) act as if the window were active: a media key is
+    // pressed while another window has the focus.
+    int desktopCommandDepth = 0;
+    bool isCommandWindowActive() const { return isActiveWindow() || desktopCommandDepth > 0; }
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void FormCreate();
@@ -224,6 +244,10 @@ private:
     void connectActions();
     void freePlayer();     // main_playback.cpp
     void freeMessWindow(); // main_dialogs.cpp
+    void applyStartPath(); // main_desktop.cpp
+
+    // The track that the next folder scan starts instead of the first one (a bare file name).
+    QString preferredTrack;
 
     // Owned when the window made the real engine itself (shared_ptr: IAudioEngine is incomplete here).
     std::shared_ptr<IAudioEngine> ownedEngine;

@@ -144,7 +144,7 @@ void TFormMain::TrackBar1Change() {
 void TFormMain::actPlayExecute() {
     // Only for the active window: a track started while a popup holds the focus plays from its start,
     // since playTrack has the player start it anyway.
-    if (!isActiveWindow() || !PLAYER)
+    if (!isCommandWindowActive() || !PLAYER)
         return;
     TrackBar1Tag = 0;
     PLAYER->Play();
@@ -163,7 +163,7 @@ void TFormMain::actPauseExecute() {
 }
 
 void TFormMain::actPlayPauseExecute() {
-    if (!isActiveWindow() || !PLAYER)
+    if (!isCommandWindowActive() || !PLAYER)
         return;
     if (PLAYER->isPlaying())
         actPause->trigger();

@@ -15,6 +15,7 @@
 #include <QListView>
 #include <QProgressBar>
 #include <QStyle>
+#include <utility>
 
 namespace {
 
@@ -111,9 +112,18 @@ void TFormMain::addTrackItem(const QString& title, const QString& subtitle, cons
 }
 
 void TFormMain::selectFirstTrack() {
-    const int row = firstTrackRow(trackModel->count(), [this](int r) {
-        return trackModel->entry(r).kind == TTrackListModel::kindTrack;
-    });
+    const auto isTrack = [this](int r) { return trackModel->entry(r).kind == TTrackListModel::kindTrack; };
+    int row = firstTrackRow(trackModel->count(), isTrack);
+    // A track named by an open request (command line, drop) starts instead of the first one.
+    const QString wanted = std::exchange(preferredTrack, QString());
+    if (!wanted.isEmpty()) {
+        for (int r = 0; r < trackModel->count(); ++r) {
+            if (isTrack(r) && trackModel->entry(r).description == wanted) {
+                row = r;
+                break;
+            }
+        }
+    }
     if (row < 0)
         return;
     currentFile = trackModel->entry(row).description;
