@@ -198,6 +198,7 @@ void TFormMain::actopenFolderExecute() {
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setNameFilter(QStringLiteral("*.mp3"));
     dialog.setSizeGripEnabled(true);
+    dialog.resize(820, 520); // room for the columns of Qt's dialog; a desktop's own dialog keeps its size
     if (QFileInfo(currentFolder).isDir())
         dialog.setDirectory(currentFolder);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
