@@ -29,14 +29,10 @@ std::function<void()> beforeCommit;
 std::atomic<int> syncFailure{0};
 std::mutex hookMutex; // guards the two functions below, which the worker calls
 std::function<void()> beforeSync;
-std::function<void(const QString&)> diskErrorHandler;
+std::function<void(const SbText&)> diskErrorHandler;
 
 constexpr char partPrefix[] = ".sonabin-";
 constexpr char partSuffix[] = ".part";
-
-QString reason(int err) {
-    return QString::fromStdString(std::generic_category().message(err));
-}
 
 // Errors meaning "this file system cannot do that", after which the next, plainer way is tried.
 bool unsupported(int err) {
@@ -152,26 +148,17 @@ struct SyncJob {
 };
 
 // What a late write error means for the user, after the bad copy was dealt with.
-QString diskErrorText(const SyncJob& job, int err) {
+SbText diskErrorText(const SyncJob& job, int err) {
     const QString name = lastPart(job.path);
     const QString collection = lastPart(folderOf(job.path));
-    const QString head =
-        QStringLiteral("\"%1\" could not be written to the disk (%2)").arg(name, reason(err));
     struct stat mine {};
     struct stat now {};
     if (::fstat(job.fd, &mine) != 0 || ::lstat(job.path.constData(), &now) != 0 ||
         now.st_dev != mine.st_dev || now.st_ino != mine.st_ino)
-        return head +
-               QStringLiteral("; the name \"%1\" in \"%2\" no longer refers to that copy, so nothing was "
-                              "removed. The track is still in its folder.")
-                   .arg(name, collection);
+        return SbText(sbmsg::diskRenamed, {name, osReason(err), collection});
     if (::unlink(job.path.constData()) != 0)
-        return head +
-               QStringLiteral(", and the damaged copy in \"%1\" could not be removed (%2): please delete "
-                              "it. The track is still in its folder.")
-                   .arg(collection, reason(errno));
-    return head + QStringLiteral("; the copy in \"%1\" was removed, the track is still in its folder.")
-                      .arg(collection);
+        return SbText(sbmsg::diskNotRemoved, {name, osReason(err), collection, osReason(errno)});
+    return SbText(sbmsg::diskRemoved, {name, osReason(err), collection});
 }
 
 void syncOne(SyncJob& job) {
@@ -186,7 +173,7 @@ void syncOne(SyncJob& job) {
     if (const int forced = syncFailure.load())
         err = forced;
     if (err != 0) {
-        const QString message = diskErrorText(job, err);
+        const SbText message = diskErrorText(job, err);
         std::lock_guard lock(hookMutex);
         if (diskErrorHandler)
             diskErrorHandler(message);
@@ -282,7 +269,7 @@ void setCopyBeforeSyncHookForTests(std::function<void()> hook) {
     beforeSync = std::move(hook);
 }
 
-void setCopyDiskErrorHandler(std::function<void(const QString& message)> handler) {
+void setCopyDiskErrorHandler(std::function<void(const SbText& message)> handler) {
     std::lock_guard lock(hookMutex);
     diskErrorHandler = std::move(handler);
 }
@@ -332,24 +319,22 @@ TCopyResult copyFileNoReplace(const QString& source, const QString& target) {
     const QByteArray src = pathBytes(source);
     const QByteArray dst = pathBytes(target);
     const auto fail = [&](int err) {
-        return SbError(QStringLiteral("Can not copy \"%1\" to \"%2\": %3.")
-                           .arg(displayPath(source), displayPath(target), reason(err)));
+        return SbError(SbText(sbmsg::copyFailed, {source, target, osReason(err)}));
     };
     if (target.isEmpty() || target.endsWith(QLatin1Char('/')))
-        throw SbError(QStringLiteral("Can not copy \"%1\": \"%2\" is not a file name.")
-                          .arg(displayPath(source), displayPath(target)));
+        throw SbError(SbText(sbmsg::copyTargetName, {source, target}));
 
     Fd in(::open(src.constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
     if (in.get() < 0) {
         if (errno == ENOENT)
-            throw SbError(QStringLiteral("The file \"%1\" does not exist.").arg(displayPath(source)));
+            throw SbError(SbText(sbmsg::copyNoSource, {source}));
         throw fail(errno);
     }
     struct stat st {};
     if (::fstat(in.get(), &st) != 0)
         throw fail(errno);
     if (!S_ISREG(st.st_mode))
-        throw SbError(QStringLiteral("Can not copy \"%1\": it is not a file.").arg(displayPath(source)));
+        throw SbError(SbText(sbmsg::copyNotFile, {source}));
 
     struct stat existing {};
     if (::lstat(dst.constData(), &existing) == 0)
@@ -384,8 +369,7 @@ TCopyResult copyFileNoReplace(const QString& source, const QString& target) {
     if (out.get() < 0) {
         const int err = errno;
         if (err == ENOENT)
-            throw SbError(QStringLiteral("Can not copy \"%1\": the folder \"%2\" does not exist.")
-                              .arg(displayPath(source), displayPath(pathFromBytes(folder))));
+            throw SbError(SbText(sbmsg::copyNoFolder, {source, pathFromBytes(folder)}));
         throw fail(err);
     }
     temp.armed = true;

@@ -1,5 +1,7 @@
 #pragma once
 // A file copy that never replaces an existing file and never leaves a partial one behind. Qt Core only.
+#include "sbText.h"
+
 #include <QString>
 #include <functional>
 
@@ -24,9 +26,10 @@ TCopyResult copyFileNoReplace(const QString& source, const QString& target);
 void waitForCopiesOnDisk();
 
 // Called on the background worker's thread when a committed copy turned out not to be on the disk (a late
-// write error): the copy has been removed by then if its name still referred to it. `message` is a
-// readable text for the user. Pass {} to detach; detaching waits for a call in progress.
-void setCopyDiskErrorHandler(std::function<void(const QString& message)> handler);
+// write error): the copy has been removed by then if its name still referred to it. `message` is the
+// text for the user, to be put into the chosen language where it is shown. Pass {} to detach; detaching
+// waits for a call in progress.
+void setCopyDiskErrorHandler(std::function<void(const SbText& message)> handler);
 
 // Removes the hidden temporary files that a copy interrupted by a crash left in `folder`: regular files
 // named ".sonabin-*.part" that no running copy holds locked. Touches nothing else. Returns how many went.

@@ -29,10 +29,10 @@ QString oneLine(const QString& text) {
 TOptionsBase::TOptionsBase(const QString& fileName) : FFileName(fileName) {
     if (!QFileInfo::exists(fileName))
         return;
-    QString error;
+    SbText error;
     const std::optional<TTextFile> file = readTextFile(fileName, maxFileSize, &error);
     if (!file)
-        throw SbError(QStringLiteral("Cannot read settings file \"%1\": %2").arg(fileName, error));
+        throw SbError(SbText(sbmsg::settingsRead, {fileName, error}));
     FEncoding = file->encoding;
     FBom = file->bom;
 
@@ -134,9 +134,9 @@ void TOptionsBase::Save() {
             text += (line.bare ? line.key : line.key + QLatin1Char('=') + line.value) + crlf;
         text += crlf;
     }
-    QString error;
+    SbText error;
     if (!replaceFile(FFileName, encodeTextFile(text, FEncoding, FBom), &error))
-        throw SbError(QStringLiteral("Cannot save settings file \"%1\": %2").arg(FFileName, error));
+        throw SbError(SbText(sbmsg::settingsSave, {FFileName, error}));
 }
 
 QStringList TOptionsBase::sections() const {

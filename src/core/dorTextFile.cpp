@@ -6,12 +6,11 @@
 #include <QStringDecoder>
 #include <QStringEncoder>
 #include <cerrno>
-#include <cstring>
 #include <unistd.h>
 
 namespace {
 
-bool failWith(QString* error, const QString& reason) {
+bool failWith(SbText* error, const SbText& reason) {
     if (error)
         *error = reason;
     return false;
@@ -39,18 +38,18 @@ TTextFile decodeTextFile(const QByteArray& bytes) {
     return file;
 }
 
-std::optional<TTextFile> readTextFile(const QString& path, qint64 maxSize, QString* error) {
+std::optional<TTextFile> readTextFile(const QString& path, qint64 maxSize, SbText* error) {
     const QFileInfo info(path);
     if (path.isEmpty() || !info.exists()) {
-        failWith(error, QStringLiteral("the file does not exist"));
+        failWith(error, SbText(sbmsg::fileMissing));
         return std::nullopt;
     }
     if (!info.isFile()) {
-        failWith(error, QStringLiteral("not a regular file"));
+        failWith(error, SbText(sbmsg::fileNotRegular));
         return std::nullopt;
     }
     if (info.size() > maxSize) {
-        failWith(error, QStringLiteral("larger than %1 bytes").arg(maxSize));
+        failWith(error, SbText(sbmsg::fileTooLarge, {QString::number(maxSize)}));
         return std::nullopt;
     }
     QFile file(path);
@@ -66,7 +65,7 @@ std::optional<TTextFile> readTextFile(const QString& path, qint64 maxSize, QStri
         return std::nullopt;
     }
     if (bytes.size() > info.size()) {
-        failWith(error, QStringLiteral("the file grew while it was read"));
+        failWith(error, SbText(sbmsg::fileGrew));
         return std::nullopt;
     }
     return decodeTextFile(bytes);
@@ -80,7 +79,7 @@ QByteArray encodeTextFile(const QString& text, QStringConverter::Encoding encodi
     return encoder.encode(QString(QChar(0xFEFF)) + text);
 }
 
-bool replaceFile(const QString& path, const QByteArray& bytes, QString* error) {
+bool replaceFile(const QString& path, const QByteArray& bytes, SbText* error) {
     // QSaveFile::commit() ignores an error of its final flush and of fsync (Qt 6.4) and would rename a
     // short file over the old one, so both are checked here first; the temporary file is dropped when
     // `file` goes out of scope uncommitted.
@@ -88,7 +87,7 @@ bool replaceFile(const QString& path, const QByteArray& bytes, QString* error) {
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.flush())
         return failWith(error, file.errorString());
     if (::fsync(file.handle()) != 0)
-        return failWith(error, QString::fromLocal8Bit(std::strerror(errno)));
+        return failWith(error, osReason(errno));
     if (!file.commit())
         return failWith(error, file.errorString());
     return true;

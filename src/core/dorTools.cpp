@@ -37,14 +37,10 @@ QString fileExtension(const QString& name) {
     return dot < 0 ? QString() : name.mid(dot).toLower();
 }
 
-QString osReason(int err) {
-    return QString::fromLocal8Bit(std::strerror(err));
-}
-
 // Calls `visit(name)` with the raw name of each file (everything that is not a folder, links followed)
 // directly in `folder`, in the order the file system gives them. Returns false with the OS reason when the
 // folder cannot be read.
-template <typename Visit> bool forEachFile(const QString& folder, QString& reason, Visit&& visit) {
+template <typename Visit> bool forEachFile(const QString& folder, SbText& reason, Visit&& visit) {
     const QByteArray path = pathBytes(folder);
     DIR* dir = ::opendir(path.constData());
     if (!dir) {
@@ -76,7 +72,7 @@ template <typename Visit> bool forEachFile(const QString& folder, QString& reaso
     return true;
 }
 
-bool listFiles(const QString& folder, QStringList& names, QString& reason) {
+bool listFiles(const QString& folder, QStringList& names, SbText& reason) {
     return forEachFile(folder, reason,
                        [&names](const char* name) { names.append(pathFromBytes(QByteArray(name))); });
 }
@@ -90,15 +86,14 @@ bool isAscii(QByteArrayView bytes) {
 
 void makeFolder(const QString& folder) {
     if (folder.isEmpty())
-        throw SbError(QStringLiteral("Cannot create a folder without a name"));
+        throw SbError(SbText(sbmsg::folderNoName));
     std::error_code ec;
     std::filesystem::create_directories(std::filesystem::path(pathBytes(folder).toStdString()), ec);
     if (ec)
-        throw SbError(QStringLiteral("Cannot create folder \"%1\": %2")
-                          .arg(folder, QString::fromLocal8Bit(ec.message().c_str())));
+        throw SbError(SbText(sbmsg::folderCreate, {folder, osReason(ec.value())}));
     // create_directories reports no error when the path names an existing file or a dangling link.
     if (!isFolder(folder))
-        throw SbError(QStringLiteral("Cannot create folder \"%1\": %2").arg(folder, osReason(EEXIST)));
+        throw SbError(SbText(sbmsg::folderCreate, {folder, osReason(EEXIST)}));
 }
 
 } // namespace
@@ -248,7 +243,7 @@ int countFiles(const QString& folder, const QString& extensions) {
         asciiExts << bytes;
     }
     int count = 0;
-    QString reason;
+    SbText reason;
     const bool ok = forEachFile(withDelim(folder), reason, [&](const char* name) {
         if (exts.isEmpty()) {
             ++count;
@@ -276,12 +271,12 @@ int getFileList(QStringList* list, const QString& folder, const QString& extensi
     if (!list)
         return 0;
     if (folder.isEmpty())
-        throw SbError(QStringLiteral("Cannot list a folder without a name"));
+        throw SbError(SbText(sbmsg::folderListNoName));
     const QString dir = withDelim(folder);
     QStringList names;
-    QString reason;
+    SbText reason;
     if (!listFiles(dir, names, reason))
-        throw SbError(QStringLiteral("Cannot read folder \"%1\": %2").arg(dir, reason));
+        throw SbError(SbText(sbmsg::folderRead, {dir, reason}));
     if (names.isEmpty())
         return 0;
     QStringList exts;

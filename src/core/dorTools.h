@@ -1,18 +1,9 @@
 #pragma once
 // File and path helpers. Stateless; user-interface thread. On Linux the path delimiter is '/', there are
 // no drive letters, and the file-system root "/" is the only folder without a parent.
+#include "sbText.h" // SbError
 #include <QString>
 #include <QStringList>
-#include <stdexcept>
-
-// An error raised to the caller with a readable text (a folder that cannot be created, a folder that
-// cannot be listed, a settings file that cannot be read or written...). Caught at the boundary of the
-// user action that started the operation and shown in a message box.
-class SbError : public std::runtime_error {
-public:
-    explicit SbError(const QString& text) : std::runtime_error(text.toStdString()) {}
-    QString text() const { return QString::fromStdString(what()); }
-};
 
 inline constexpr QChar pathDelim = QLatin1Char('/');
 

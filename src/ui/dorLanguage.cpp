@@ -5,15 +5,20 @@
 
 #include <QAbstractButton>
 #include <QAction>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QMenu>
 #include <QMovie>
 #include <QPixmap>
+#include <QPointer>
 #include <QSet>
 #include <QSignalBlocker>
 #include <QToolButton>
+#include <QTranslator>
 #include <QWidget>
 
 struct TLanguageEngine::Private {
@@ -98,9 +103,37 @@ QList<QObject*> formComponents(QWidget* form) {
     return out;
 }
 
+QPointer<QTranslator> qtTranslator;
+
 } // namespace
 
+QString applyQtLanguage(const QString& localeName) {
+    if (!QCoreApplication::instance())
+        return {};
+    const QLocale locale = localeName.trimmed().isEmpty() ? QLocale::system() : QLocale(localeName.trimmed());
+    auto* next = new QTranslator(QCoreApplication::instance());
+    // qtbase holds every text of Qt Widgets that the program shows (dialogs, buttons, edit menus).
+    if (!next->load(locale, QStringLiteral("qtbase"), QStringLiteral("_"),
+                    QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete next;
+        next = nullptr;
+    }
+    if (qtTranslator) {
+        QCoreApplication::removeTranslator(qtTranslator);
+        delete qtTranslator;
+    }
+    qtTranslator = next;
+    if (!next)
+        return {};
+    QCoreApplication::installTranslator(next);
+    return next->filePath();
+}
+
 TLanguageEngine::TLanguageEngine() : d(std::make_unique<Private>()) {}
+
+TLanguageEngine::TLanguageEngine(const TLanguageEngine& other)
+    : d(std::make_unique<Private>(*other.d)), FFolder(other.FFolder), FLanguage(other.FLanguage),
+      Languages(other.Languages) {}
 
 TLanguageEngine::~TLanguageEngine() = default;
 
@@ -188,8 +221,11 @@ void TLanguageEngine::TranslateForm(QWidget* sForm) {
         if (!hasText)
             continue;
         if (auto* l = qobject_cast<QLabel*>(o)) {
-            if (isTextLabel(l))
+            // A language file's text is shown as it is, never as markup.
+            if (isTextLabel(l)) {
+                l->setTextFormat(Qt::PlainText);
                 l->setText(texts.value(name));
+            }
         } else if (auto* b = qobject_cast<QAbstractButton*>(o); b && !isBoundToAction(b))
             b->setText(texts.value(name));
     }

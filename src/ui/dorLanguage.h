@@ -8,9 +8,23 @@
 
 class QWidget;
 
+// The key of a language file that names the locale of Qt's own texts (file dialogs, Yes/No, edit menus),
+// such as "de" or "ru_RU".
+inline const QString localeKey = QStringLiteral("locale");
+
+// Loads Qt's own translations (Debian's qt6-translations-l10n) for `localeName`, or for the system's
+// locale when it is empty, in place of the ones loaded before. A locale without a catalogue (English, "C")
+// leaves Qt's built-in English texts. Needs the application object. Returns the file that was loaded, or
+// an empty text.
+QString applyQtLanguage(const QString& localeName);
+
 class TLanguageEngine {
 public:
     TLanguageEngine();
+    // A copy holds the same texts, file encoding, folder, language and list; the scan of a window works on
+    // one, so that the engine in use keeps the chosen language.
+    TLanguageEngine(const TLanguageEngine& other);
+    TLanguageEngine& operator=(const TLanguageEngine&) = delete;
     ~TLanguageEngine();
 
     // Empties Values and Languages.

@@ -1,4 +1,5 @@
 #include "form_help.h"
+#include "sbWidgets.h"
 
 #include "dorHelp.h"
 #include "dorLog.h"
@@ -120,7 +121,7 @@ void TFormHelp::showTopics() {
     for (const QString& title : std::as_const(LIST_TOPIC)) {
         auto* item = new QListWidgetItem(title, lbContent);
         item->setSizeHint(QSize(0, 30));
-        item->setToolTip(title);
+        item->setToolTip(plainToolTip(title));
     }
     if (LIST_TOPIC.isEmpty())
         MemoText->clear(); // a file without topics must not leave the "not found" text standing

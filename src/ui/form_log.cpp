@@ -1,6 +1,7 @@
 #include "form_log.h"
 
 #include "dorLog.h"
+#include "sbWidgets.h"
 
 #include <QFont>
 #include <QPlainTextEdit>
@@ -16,10 +17,12 @@ TFormLog::TFormLog() : QWidget(nullptr, Qt::Window) {
     resize(640, 480);
     MemoLog = new QPlainTextEdit(this);
     MemoLog->setObjectName(QStringLiteral("MemoLog"));
+    // The family is the log's own; its size (in pixels) and colours come from the program's style sheet,
+    // as in every other window.
     QFont mono(QStringLiteral("Courier New"));
     mono.setStyleHint(QFont::Monospace);
-    mono.setPointSize(12);
     MemoLog->setFont(mono);
+    setStyleSheet(sonabinStyleSheet());
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(MemoLog);

@@ -1,4 +1,5 @@
 #include "form_message.h"
+#include "sbWidgets.h"
 
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -109,7 +110,7 @@ void TFormMessage::showInfoMessage(const QString& sTitle, const QString& sMessag
     setWindowTitle(sTitle);
     lblTitle->setText(sTitle);
     lblMessage->setText(sMessage);
-    lblMessage->setToolTip(sMessage);
+    lblMessage->setToolTip(plainToolTip(sMessage));
     placeOnScreen();
     bck->setFillColor(colorOf(mType));
 }

@@ -118,7 +118,11 @@ QString TFormOptions::Form_Language() const {
 }
 
 void TFormOptions::btnSelectFolderClick() {
-    const QString folder = QFileDialog::getExistingDirectory(this, lblFolder->text(), edFolder->text());
-    if (!folder.isEmpty())
-        edFolder->setText(folder);
+    QFileDialog dialog(this, lblFolder->text(), edFolder->text());
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly);
+    dialog.resize(820, 520); // room for the columns of Qt's dialog; a desktop's own dialog keeps its size
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return;
+    edFolder->setText(dialog.selectedFiles().constFirst());
 }

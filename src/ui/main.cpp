@@ -80,7 +80,7 @@ void TFormMain::FormCreate() {
 
     // A Like's copy reaches the disk after the Like; a late write error removes it and is reported here.
     copyReportWindow = this;
-    setCopyDiskErrorHandler([this](const QString& message) {
+    setCopyDiskErrorHandler([this](const SbText& message) {
         QMetaObject::invokeMethod(
             this,
             [this, message] {
@@ -190,8 +190,9 @@ void TFormMain::LayoutToolsResize() {
                           {button_options, "gearbutton", "gearbuttontext", 80}};
     for (const Tool& t : tools) {
         setStyleLookup(t.button, QLatin1String(wide ? t.withText : t.narrow));
-        t.button->setFixedWidth(wide ? t.width : 50);
         t.button->setToolButtonStyle(wide ? Qt::ToolButtonTextUnderIcon : Qt::ToolButtonIconOnly);
+        // The widths are minimums: a longer text ("Einstellungen") widens its button rather than be cut.
+        t.button->setFixedWidth(wide ? std::max(t.width, t.button->sizeHint().width()) : 50);
     }
 }
 
@@ -218,18 +219,34 @@ void TFormMain::runGuarded(const std::function<void()>& step) {
     } catch (const std::exception& e) {
         reportError(this, e);
     } catch (...) {
-        reportError(this, std::runtime_error("Unknown error"));
+        reportError(this, SbError(SbText(sbmsg::unknownError)));
     }
 }
 
+QString TFormMain::messageText(const SbText& message) const {
+    if (!LanguageEngine)
+        return message.english();
+    return message.toString(
+        [this](const QString& key, const QString& english) { return LanguageEngine->getText(key, english); });
+}
+
 void TFormMain::reportError(QWidget* parent, const std::exception& e) {
-    const QString text = QString::fromUtf8(e.what());
-    addLogValue(QStringLiteral("> Error"), text);
+    // The log keeps the English text; the user reads it in the chosen language of the main window the
+    // report belongs to.
+    addLogValue(QStringLiteral("> Error"), QString::fromUtf8(e.what()));
+    QString text = QString::fromUtf8(e.what());
+    if (const auto* error = dynamic_cast<const SbError*>(&e)) {
+        const TFormMain* owner = nullptr;
+        for (QWidget* w = parent; w && !owner; w = w->parentWidget())
+            owner = qobject_cast<const TFormMain*>(w);
+        text = owner ? owner->messageText(error->message()) : error->message().english();
+    }
     if (errorReportHook) {
         errorReportHook(text);
         return;
     }
     QMessageBox box(QMessageBox::Critical, sb::appTitle, text, QMessageBox::Ok, parent);
+    box.setTextFormat(Qt::PlainText); // a file name is shown as it is, even one that looks like markup
     box.exec();
 }
 

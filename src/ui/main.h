@@ -34,6 +34,7 @@ class QToolButton;
 class QWidget;
 
 class IAudioEngine;
+class SbText;
 class TBassPlayer;
 class TLanguageEngine;
 class TFormMessage;
@@ -150,7 +151,10 @@ public:
     void pnlPlayerResize();
     // Runs `step` as one user action: an exception ends it and is shown in a message box.
     void runGuarded(const std::function<void()>& step);
+    // An SbError is shown in the language of the main window that `parent` belongs to (or is).
     static void reportError(QWidget* parent, const std::exception& e);
+    // A core message (SbText) in the chosen language.
+    QString messageText(const SbText& message) const;
     // When set, the error report calls this instead of showing a message box: tests use it, and so does a
     // shutdown that nobody may be there to answer (a signal from the session).
     static std::function<void(const QString&)> errorReportHook;
@@ -253,4 +257,5 @@ private:
     std::shared_ptr<IAudioEngine> ownedEngine;
     IAudioEngine* engine = nullptr;
     bool destroyed = false;
+    bool qtLanguageApplied = false; // Qt's own texts were put into a language once
 };

@@ -22,7 +22,6 @@
 #include <cerrno>
 #include <cmath>
 #include <sys/stat.h>
-#include <system_error>
 
 namespace {
 
@@ -122,9 +121,9 @@ void TFormMain::updateButtons() {
 void TFormMain::runLike(const QString& sFile, const QString& sLib) {
     const QString name = fileNamePart(sFile);
     if (name.isEmpty())
-        throw SbError(QStringLiteral("There is no track to copy in \"%1\".").arg(sFile));
+        throw SbError(SbText(sbmsg::noTrack, {sFile}));
     if (!isUsableFolderName(sLib))
-        throw SbError(QStringLiteral("No collection is chosen for this button."));
+        throw SbError(SbText(sbmsg::noCollection));
     checkFolder(folderLibraryBase);
     const QString target = withDelim(folderLibraryBase + sLib) + name;
     checkFolder(withDelim(folderLibraryBase + sLib)); // the first Like into a collection creates it
@@ -134,8 +133,8 @@ void TFormMain::runLike(const QString& sFile, const QString& sLib) {
     const bool exists = entryExists(target) || copyFileNoReplace(sFile, target) == TCopyResult::TargetExists;
     if (exists) {
         showInfo(textOf(LanguageEngine, "txt_file_exists", "File exists!"),
-                 textOf(LanguageEngine, "txt_file_exists_hint", "File alredy exists") + QStringLiteral(": ") +
-                     displayName(name),
+                 textOf(LanguageEngine, "txt_file_exists_hint", "File already exists") +
+                     QStringLiteral(": ") + displayName(name),
                  dmtWarning);
     } else {
         showInfo(sb::copyToCollection, displayName(target), dmtInfo);
@@ -190,15 +189,13 @@ void TFormMain::TimerLongClickTimer() {
 
 void TFormMain::PM_LIBSPopup(QMenu* sender) {
     if (!isFolder(folderLibraryBase))
-        throw SbError(QStringLiteral("The collection folder \"%1\" does not exist.")
-                          .arg(displayPath(folderLibraryBase)));
+        throw SbError(SbText(sbmsg::baseMissing, {folderLibraryBase}));
     // Only what can hold a copy: folders and links to folders, in the track list's name order.
     QStringList folders;
     try {
         folders = listFolder(folderLibraryBase, QString(), false).folders;
     } catch (const SbError&) {
-        throw SbError(QStringLiteral("The collection folder \"%1\" can not be read.")
-                          .arg(displayPath(folderLibraryBase)));
+        throw SbError(SbText(sbmsg::baseUnreadable, {folderLibraryBase}));
     }
     const QString current = PM_LIBSTag == 1 ? folderLibrary1 : folderLibrary2;
 
@@ -233,14 +230,20 @@ void TFormMain::actCommand2Execute() {
 }
 
 void TFormMain::actCreateNewLibExecute() {
-    bool ok = false;
-    const QString typed = QInputDialog::getText(this, actCreateNewLib->text(), actionHint(actCreateNewLib),
-                                                QLineEdit::Normal, QString(), &ok);
-    if (!ok)
+    QInputDialog ask(this);
+    ask.setWindowTitle(actCreateNewLib->text());
+    ask.setLabelText(actionHint(actCreateNewLib));
+    ask.setInputMode(QInputDialog::TextInput);
+    // The prompt is a language's text, shown as it is.
+    for (QLabel* l : ask.findChildren<QLabel*>())
+        l->setTextFormat(Qt::PlainText);
+    if (ask.exec() != QDialog::Accepted)
         return;
-    const QString name = typed.trimmed();
+    const QString name = ask.textValue().trimmed();
     const auto refuse = [this](const QString& text) {
-        QMessageBox::warning(this, actCreateNewLib->text(), text);
+        QMessageBox box(QMessageBox::Warning, actCreateNewLib->text(), text, QMessageBox::Ok, this);
+        box.setTextFormat(Qt::PlainText);
+        box.exec();
     };
     if (name.isEmpty())
         return refuse(
@@ -264,8 +267,7 @@ void TFormMain::actCreateNewLibExecute() {
             return refuse(
                 textOf(LanguageEngine, "txt_folder_exists", "A folder or file of this name already exists") +
                 QStringLiteral(": ") + name);
-        throw SbError(QStringLiteral("Can not create the folder \"%1\": %2.")
-                          .arg(path, QString::fromStdString(std::generic_category().message(err))));
+        throw SbError(SbText(sbmsg::folderCreate, {path, osReason(err)}));
     }
     addLogValue(QStringLiteral("> new collection"), path);
 }
@@ -280,14 +282,16 @@ void TFormMain::actDelFromLibExecute() {
     }
     const QString question =
         textOf(LanguageEngine, "txt_delete_from_collection", "Delete \"%1\" from the collection \"%2\"?");
-    if (QMessageBox::question(this, actDelFromLib->text(), question.arg(displayName(name), displayName(lib)),
-                              QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes)
+    QMessageBox confirm(QMessageBox::Question, actDelFromLib->text(),
+                        SbText::fill(question, {displayName(name), displayName(lib)}),
+                        QMessageBox::Yes | QMessageBox::No, this);
+    confirm.setDefaultButton(QMessageBox::No);
+    confirm.setTextFormat(Qt::PlainText); // names are shown as they are, even ones that look like markup
+    if (confirm.exec() != QMessageBox::Yes)
         return;
     if (::unlink(pathBytes(path).constData()) != 0 && errno != ENOENT) {
         const int err = errno;
-        throw SbError(
-            QStringLiteral("Can not delete \"%1\": %2.")
-                .arg(displayPath(path), QString::fromStdString(std::generic_category().message(err))));
+        throw SbError(SbText(sbmsg::deleteFailed, {path, osReason(err)}));
     }
     addLogValue(QStringLiteral("> deleted from collection"), path);
     updateButtons();

@@ -13,6 +13,7 @@
 
 #include <QAction>
 #include <QPointer>
+#include <QToolButton>
 
 void TFormMain::showInfo(const QString& title, const QString& message, TDialogMessType kind) {
     if (!messWindow)
@@ -34,6 +35,8 @@ void TFormMain::actOptionsExecute() {
     QPointer<TFormOptions> dlg = new TFormOptions(this);
     dlg->FormSetupText(actOptions->text(), actionHint(actOptions));
     LanguageEngine->TranslateForm(dlg->formGet());
+    dlg->btnSelectFolder->setToolTip(plainToolTip(
+        LanguageEngine->getText(QStringLiteral("txt_choose_folder"), QStringLiteral("Choose folder"))));
     for (const QString& language : LanguageEngine->languages())
         if (language.size() > 2)
             dlg->Form_LangAdd(language);

@@ -14,9 +14,17 @@ void TFormMain::initLanguage() {
     const QString language =
         optionsBase ? optionsBase->ReadString(QStringLiteral("common"), QStringLiteral("language"), QString())
                     : QString();
-    if (language.isEmpty())
+    if (language.isEmpty()) {
+        // No language: the built-in texts stay, and so do Qt's, once they follow the system's locale.
+        if (!qtLanguageApplied) {
+            qtLanguageApplied = true;
+            applyQtLanguage(QString());
+        }
         return;
+    }
     LanguageEngine->LoadFromFile(language, QString());
+    qtLanguageApplied = true;
+    applyQtLanguage(LanguageEngine->getText(localeKey, QString()));
 
     // These labels show the program's state (folder, track, time, collections), written while it runs.
     // A language file names them too (and lblFolder is also the options dialog's caption), but a
@@ -32,8 +40,13 @@ void TFormMain::initLanguage() {
     LanguageEngine->TranslateForm(this);
     for (const auto& [label, text] : shown)
         label->setText(text);
+    // The tool buttons' widths follow their texts, which may have changed.
+    LayoutToolsResize();
 }
 
 void TFormMain::Action1Execute() {
-    LanguageEngine->ScanForm(this, true);
+    // The scan replaces all texts of the engine it runs on: a copy takes them, so that the language in
+    // use (and its list, and what the options dialog saves) stays as it was.
+    TLanguageEngine scan(*LanguageEngine);
+    scan.ScanForm(this, true);
 }

@@ -207,14 +207,15 @@ void TFormMain::lbTracklistDblClick() {
 }
 
 void TFormMain::actopenFolderExecute() {
-    // Qt's own dialog: it matches the pattern without regard to case, so "a.MP3" shows as well.
+    // The desktop's own dialog where the platform offers one (it speaks the desktop's language and
+    // looks like the desktop); Qt's dialog otherwise, styled by the program's style sheet.
     QFileDialog dialog(this, actopenFolder->text());
     dialog.setObjectName("OpenDialog1");
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setNameFilter(QStringLiteral("*.mp3"));
     dialog.setSizeGripEnabled(true);
+    dialog.resize(820, 520); // room for the columns of Qt's dialog; a desktop's own dialog keeps its size
     if (isFolder(currentFolder))
         dialog.setDirectory(currentFolder);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())

@@ -25,6 +25,8 @@ template <class T> T* named(T* w, const char* name) {
 
 QLabel* label(QWidget* parent, const char* name, const QString& text) {
     auto* l = named(new QLabel(text, parent), name);
+    // What a label shows (a language's text, a folder or file name) is never read as markup.
+    l->setTextFormat(Qt::PlainText);
     return l;
 }
 

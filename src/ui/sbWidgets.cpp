@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QStyle>
 #include <QStyleOptionSlider>
+#include <QTextDocument>
 #include <QVariant>
 #include <QWidget>
 #include <cstdlib>
@@ -22,9 +23,13 @@ QString styleLookup(const QWidget* w) {
     return w->property("styleLookup").toString();
 }
 
+QString plainToolTip(const QString& text) {
+    return Qt::mightBeRichText(text) ? Qt::convertFromPlainText(text, Qt::WhiteSpaceNormal) : text;
+}
+
 void setActionHint(QAction* action, const QString& hint) {
     action->setProperty("hint", hint);
-    action->setToolTip(hint);
+    action->setToolTip(plainToolTip(hint));
 }
 
 QString actionHint(const QAction* action) {

@@ -17,6 +17,9 @@ QString styleLookup(const QWidget* w);
 void setActionHint(QAction* action, const QString& hint);
 QString actionHint(const QAction* action);
 
+// A tool tip that shows `text` as it is: Qt renders a tip that looks like markup ("<b>") as rich text.
+QString plainToolTip(const QString& text);
+
 // The program's style sheet (resource :/style.qss).
 QString sonabinStyleSheet();
 // Registers the resources of the static ui library; safe to call more than once.

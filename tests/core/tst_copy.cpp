@@ -159,7 +159,7 @@ private slots:
             synced.store(true);
         });
         int reports = 0;
-        setCopyDiskErrorHandler([&](const QString&) { ++reports; });
+        setCopyDiskErrorHandler([&](const SbText&) { ++reports; });
         const int threadsBefore = threadCount();
 
         QCOMPARE(copyFileNoReplace(source, target), TCopyResult::Copied);
@@ -206,7 +206,7 @@ private slots:
                 sbtest::writeFile(target, theirs);
             });
         QStringList reports;
-        setCopyDiskErrorHandler([&](const QString& message) { reports << message; });
+        setCopyDiskErrorHandler([&](const SbText& message) { reports << message.english(); });
 
         QCOMPARE(copyFileNoReplace(source, target), TCopyResult::Copied);
         waitForCopiesOnDisk();

@@ -93,11 +93,11 @@ void TstTextFile::read() {
         break;
     }
 
-    QString error;
+    SbText error;
     const std::optional<TTextFile> file = readTextFile(path, maxSize, &error);
     QCOMPARE(file.has_value(), ok);
     if (!ok) {
-        QVERIFY(!error.isEmpty());
+        QVERIFY(!error.english().isEmpty());
         return;
     }
     QCOMPARE(file->text, text);

@@ -1,5 +1,6 @@
 // The text store of the language files: entry rules, encodings, listing of language files.
 #include "dorTexts.h"
+#include "sbText.h"
 #include "sbtest.h"
 
 #include <QDir>
@@ -7,6 +8,7 @@
 #include <QRandomGenerator>
 #include <QSet>
 #include <QtTest>
+#include <cerrno>
 
 class TstTexts : public QObject {
     Q_OBJECT
@@ -24,6 +26,9 @@ private slots:
     void loadFailuresKeepLines();
     void saveReplacesWholeFile();
     void listsByExtensionInAnyCase();
+    void messageFill_data();
+    void messageFill();
+    void messageInLanguage();
 };
 
 static TTexts textsOf(const QStringList& lines) {
@@ -259,6 +264,50 @@ void TstTexts::listsByExtensionInAnyCase() {
 
     QVERIFY(listFilesByExtension(dir + "/missing", "lng").isEmpty());
     QVERIFY(listFilesByExtension(dir, "").isEmpty());
+}
+
+void TstTexts::messageFill_data() {
+    QTest::addColumn<QString>("pattern");
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("in order") << "copy %1 to %2" << QStringList{"a", "b"} << "copy a to b";
+    QTest::newRow("reordered and repeated") << "%2 <- %1 (%2)" << QStringList{"a", "b"} << "b <- a (b)";
+    // A value that holds a place is never filled again: file names may hold "%2".
+    QTest::newRow("value with a place")
+        << "\"%1\": %2" << QStringList{"100%2.mp3", "full"} << "\"100%2.mp3\": full";
+    QTest::newRow("place without value") << "%1 and %3" << QStringList{"a"} << "a and %3";
+    QTest::newRow("percent alone") << "50% of %1%" << QStringList{"x"} << "50% of x%";
+    QTest::newRow("%0 is no place") << "%0%1" << QStringList{"x"} << "%0x";
+}
+
+void TstTexts::messageFill() {
+    QFETCH(QString, pattern);
+    QFETCH(QStringList, args);
+    QFETCH(QString, expected);
+    QCOMPARE(SbText::fill(pattern, args), expected);
+}
+
+// A message made in the core is put into the language where it is shown, its reason too; a value is never
+// looked up, and a language without the key gives the English text.
+void TstTexts::messageInLanguage() {
+    const SbError error(SbText(
+        sbmsg::copyFailed, {QStringLiteral("txt_os_enospc"), QStringLiteral("/c/t.mp3"), osReason(ENOSPC)}));
+    QCOMPARE(error.text(),
+             QStringLiteral("Can not copy \"txt_os_enospc\" to \"/c/t.mp3\": No space left on device."));
+    TTexts german;
+    german.fromBytes(QStringLiteral("txt_err_copy=%1 → %2: %3\ntxt_os_enospc=Platte voll\n").toUtf8());
+    const auto lookup = [&](const QString& key, const QString& english) {
+        return german.getText(key, english);
+    };
+    QCOMPARE(error.message().toString(lookup), QStringLiteral("txt_os_enospc → /c/t.mp3: Platte voll"));
+    TTexts none;
+    const auto fallback = [&](const QString& key, const QString& english) {
+        return none.getText(key, english);
+    };
+    QCOMPARE(error.message().toString(fallback), error.text());
+    // A reason without a key of its own is the system's text, as it is.
+    QVERIFY(!osReason(EXDEV).isKeyed());
+    QVERIFY(!osReason(EXDEV).english().isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TstTexts)

@@ -344,7 +344,7 @@ private slots:
         const Notice n = notice();
         QVERIFY(n.shown);
         QCOMPARE(n.title, QStringLiteral("File exists!"));
-        QCOMPARE(n.message, QStringLiteral("File alredy exists: ") + track);
+        QCOMPARE(n.message, QStringLiteral("File already exists: ") + track);
         QCOMPARE(n.color, TFormMessage::clrW);
         QCOMPARE(w->lbl_1_count->text(), QStringLiteral("[%1]").arg(before.size()));
         checkMovedOn();

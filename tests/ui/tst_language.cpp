@@ -7,6 +7,7 @@
 #include "dorTexts.h"
 #include "dorTools.h"
 #include "main.h"
+#include "sbText.h"
 #include "sbWidgets.h"
 #include "sbtest.h"
 
@@ -335,7 +336,17 @@ const QStringList runtimeKeys = {"txt_version", "txt_build", "txt_formats", "lbl
                                  "def_libs", "txt_file_exists", "txt_file_exists_hint",
                                  // messages of the collection commands
                                  "txt_folder_name_empty", "txt_folder_name_delim", "txt_folder_name_dots",
-                                 "txt_folder_exists", "txt_delete_from_collection"};
+                                 "txt_folder_exists", "txt_delete_from_collection",
+                                 // the options dialog's folder button, and the locale of Qt's own texts
+                                 "txt_choose_folder", "locale"};
+
+// The messages of the program's core (errors, reasons), all declared in one table.
+QStringList messageKeys() {
+    QStringList keys;
+    for (const SbTextKey& k : sbmsg::all)
+        keys << QString::fromLatin1(k.key);
+    return keys;
+}
 
 // The translatable components of the options, help and about windows, by their names.
 // Listed here until the dialogs exist; then build them and take their components as for the main window.
@@ -376,7 +387,7 @@ void TstLanguage::shippedFilesMatchWindows() {
     // hint, the dialogs' components and the runtime keys.
     TLanguageEngine scan;
     scan.ScanForm(&w, false);
-    QStringList required = keysOf(scan.values()) + dialogKeys + runtimeKeys;
+    QStringList required = keysOf(scan.values()) + dialogKeys + runtimeKeys + messageKeys();
     QStringList allowed = required;
     required.removeIf([](const QString& key) { return filledByProgram.contains(key); });
     for (const QAction* a : w.actions())
@@ -447,6 +458,9 @@ void TstLanguage::englishFileHoldsBuiltInTexts() {
     QCOMPARE(english.value("def_libs"), sb::defaultLibraries);
     QCOMPARE(english.value("actFolderEmpty"), QStringLiteral("No music files"));
     QCOMPARE(english.value("lblCurrFolder"), QStringLiteral("Folder:"));
+    for (const SbTextKey& k : sbmsg::all)
+        QCOMPARE(english.value(QString::fromLatin1(k.key)), QString::fromUtf8(k.english));
+    QCOMPARE(english.value("txt_file_exists_hint"), QStringLiteral("File already exists"));
 }
 
 void TstLanguage::germanStartAndSourceScan() {
@@ -483,7 +497,11 @@ void TstLanguage::germanStartAndSourceScan() {
                  qPrintable(line));
         QVERIFY2(!line.startsWith("Action1_hint"), qPrintable(line));
     }
-    QVERIFY(w.LanguageEngine->languages().isEmpty());
+    // The scan took the texts into an engine of its own: the one in use keeps the language and its list.
+    QCOMPARE(w.LanguageEngine->Language(), QStringLiteral("German"));
+    QVERIFY(w.LanguageEngine->languages().contains("German.lng"));
+    QCOMPARE(w.LanguageEngine->getText("def_libs", sb::defaultLibraries),
+             QStringLiteral("Favoriten,Archiv,Sport,Auto,Temp"));
 }
 
 void TstLanguage::emptyLanguageKeepsBuiltInTexts() {

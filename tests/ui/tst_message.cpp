@@ -80,7 +80,7 @@ void TestMessage::colours() {
 void TestMessage::noticeReplacesTextsInPlace() {
     QWidget owner;
     auto* popup = new TFormMessage(&owner);
-    popup->showInfoMessage(QStringLiteral("File exists!"), QStringLiteral("File alredy exists: a.mp3"),
+    popup->showInfoMessage(QStringLiteral("File exists!"), QStringLiteral("File already exists: a.mp3"),
                            dmtWarning);
     popup->show();
     QCOMPARE(popup->noticeColor(), TFormMessage::clrW);
@@ -167,7 +167,7 @@ void TestMessage::mainWindowReusesOnePopup() {
         QVERIFY(popup);
         QVERIFY(popup->isVisible());
         QCOMPARE(popup->parentWidget(), &w);
-        w.showInfo(QStringLiteral("File exists!"), QStringLiteral("File alredy exists: a.mp3"), dmtWarning);
+        w.showInfo(QStringLiteral("File exists!"), QStringLiteral("File already exists: a.mp3"), dmtWarning);
         QCOMPARE(w.messWindow, popup);
         QCOMPARE(popup->lblTitle->text(), QStringLiteral("File exists!"));
         QCOMPARE(popup->noticeColor(), TFormMessage::clrW);
