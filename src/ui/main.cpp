@@ -20,6 +20,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <QScopeGuard>
 #include <QSplitter>
 #include <QTimer>
 #include <QToolButton>
@@ -84,6 +85,7 @@ void TFormMain::FormCreate() {
             this,
             [this, message] {
                 updateButtons();
+                updateSortedIndex(true); // the bad copy was removed
                 reportError(this, SbError(message));
             },
             Qt::QueuedConnection);
@@ -145,6 +147,7 @@ void TFormMain::optionsLoad() {
     opt_play_next_after_copy = optionsBase->ReadBool(common, QStringLiteral("auto_play_next"), true);
     opt_auto_offset = optionsBase->ReadBool(common, QStringLiteral("auto_offset"), false);
     opt_random_play = optionsBase->ReadBool(common, QStringLiteral("random_play"), false);
+    opt_skip_sorted = optionsBase->ReadBool(common, QStringLiteral("skip_sorted"), false);
     const QString t = QStringLiteral("True"), f = QStringLiteral("False");
     addLogValue(QStringLiteral("> load"),
                 QStringLiteral("Form, Width, AutoNext: %1, AutoOffset: %2, Random: %3")
@@ -171,6 +174,11 @@ void TFormMain::initStartFolderPlay() {
     if (currentFolder.isEmpty())
         currentFolder = getMusicFolder();
     addLogValue(QStringLiteral("initStartFolderPlay"), currentFolder);
+    // Go on where the user stopped: the scan starts that track rather than the first, if it is still there.
+    resumeTrack = optionsBase ? optionsBase->ReadString(QStringLiteral("common"), QStringLiteral("file_curr"),
+                                                        QString())
+                              : QString();
+    const auto once = qScopeGuard([this] { resumeTrack.clear(); });
     ScanFolder(currentFolder);
 }
 
@@ -254,6 +262,7 @@ void TFormMain::connectActions() {
     bind(actAbout, &TFormMain::actAboutExecute);
     bind(actLog, &TFormMain::actLogExecute);
     bind(Action1, &TFormMain::Action1Execute);
+    bind(actUndoLike, &TFormMain::actUndoLikeExecute);
 
     connect(TimerLongClick, &QTimer::timeout, this,
             [this] { runGuarded([this] { TimerLongClickTimer(); }); });

@@ -16,6 +16,7 @@
 #include <QRandomGenerator>
 #include <QSlider>
 #include <algorithm>
+#include <vector>
 
 namespace {
 
@@ -103,6 +104,7 @@ void TFormMain::playTrack(const QString& path) {
         setBarMaximum(*this);
         lbl_fm_1->setText(currentFile + QStringLiteral("   "));
         lbl_fm_2->setText(path.left(cut + 1));
+        rememberTrack(currentFile);
         const int index = getTrackIndexByName(currentFile);
         if (index >= 0) {
             updateProgress(index);
@@ -176,15 +178,26 @@ void TFormMain::actStopExecute() {
 
 void TFormMain::actNextExecute() {
     const int count = trackModel->count();
+    // With the option on, tracks already in a bound collection are passed over.
+    const auto skipped = [this](int row) { return opt_skip_sorted && isSortedRow(row); };
     if (opt_random_play) {
         // Any entry, the selected one and folders included; selecting the selected entry changes nothing.
-        if (count > 0)
-            trackListSelectRow(lbTracklist, static_cast<int>(playOrder().bounded(count)));
+        std::vector<int> rows;
+        for (int row = 0; row < count; ++row)
+            if (!skipped(row))
+                rows.push_back(row);
+        if (!rows.empty())
+            trackListSelectRow(lbTracklist, rows[playOrder().bounded(static_cast<quint32>(rows.size()))]);
+        else if (count > 0)
+            actStop->trigger(); // everything here is sorted
         return;
     }
     const int row = trackListSelectedRow(lbTracklist);
-    if (row >= 0 && row < count - 1)
-        trackListSelectRow(lbTracklist, row + 1);
+    int next = row + 1;
+    while (row >= 0 && next < count && skipped(next))
+        ++next;
+    if (row >= 0 && next < count)
+        trackListSelectRow(lbTracklist, next);
     else
         actStop->trigger(); // no wrap-around after the last entry
 }

@@ -38,6 +38,7 @@ void TFormMain::setupTrackList() {
     trackModel = new TTrackListModel(this);
     trackModel->setIcons(entryPicture(imgMusic, QStyle::SP_MediaVolume),
                          entryPicture(imgFolder, QStyle::SP_DirIcon));
+    trackModel->setSortedIndex(&sortedIndex);
     lbTracklist->setModel(trackModel);
     lbTracklist->setItemDelegate(new TTrackListDelegate(lbTracklist));
     lbTracklist->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -82,6 +83,8 @@ void TFormMain::ScanFolder(const QString& folder) {
     if (!found)
         return;
 
+    // One listing of each bound collection per scan: what was put there meanwhile shows from now on.
+    updateSortedIndex(true);
     trackModel->beginUpdate();
     trackModel->clear();
     const QString parent = getParentFolder(currentFolder);
@@ -99,6 +102,7 @@ void TFormMain::ScanFolder(const QString& folder) {
 
     currentFolder = withDelim(folder);
     currentFile.clear();
+    rememberTrack(QString()); // until a track of this folder starts, there is none to go on at
     addLogValue("> Found", QStringLiteral("%1 files(s)").arg(files.size()));
     selectFirstTrack();
 }
@@ -110,6 +114,15 @@ void TFormMain::addTrackItem(const QString& title, const QString& subtitle, cons
 }
 
 void TFormMain::selectFirstTrack() {
+    // At start-up, the track the user stopped at goes first, while the folder still holds it.
+    if (!resumeTrack.isEmpty()) {
+        const int row = getTrackIndexByName(resumeTrack);
+        if (row >= 0 && trackModel->entry(row).kind == TTrackListModel::kindTrack) {
+            currentFile = trackModel->entry(row).description;
+            trackListSelectRow(lbTracklist, row);
+            return;
+        }
+    }
     for (int row = 0; row < trackModel->count(); ++row) {
         const TTrackEntry& e = trackModel->entry(row);
         if (e.kind != TTrackListModel::kindTrack)

@@ -1,0 +1,190 @@
+// Starts the real program in a real window (an X server with a window manager, driven by xdotool like a
+// user's keyboard): F1 copies the playing track into the first collection, Ctrl+Z takes that Like back and
+// the copy is gone; the next start goes on at the track that played last.
+#include "dorTools.h"
+#include "sbtest.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTest>
+#include <csignal>
+#include <cstdio>
+#include <functional>
+
+namespace {
+
+// Exit codes of the run inside X, apart from those of xvfb-run itself (1 when no X server could start).
+constexpr int runFailed = 43;
+constexpr int runNoWindow = 44; // the window manager never gave the program's window the focus
+
+// xdotool with its arguments; its output.
+QString xdotool(const QStringList& args, bool* ok = nullptr) {
+    QProcess p;
+    p.start(QStringLiteral("xdotool"), args);
+    const bool done = p.waitForFinished(20000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+    if (ok)
+        *ok = done;
+    return QString::fromLocal8Bit(p.readAllStandardOutput()).trimmed();
+}
+
+// Runs the program and keeps what it logs.
+class Program {
+public:
+    explicit Program() {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        env.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("sonabin.log.debug=true"));
+        p.setProcessEnvironment(env);
+        p.start(QStringLiteral(SONABIN_BIN_DIR "/sonabin"), {});
+    }
+    ~Program() {
+        if (p.state() != QProcess::NotRunning) {
+            p.kill();
+            p.waitForFinished(5000);
+        }
+    }
+    bool waitFor(const std::function<bool()>& done, int ms = 20000) {
+        QElapsedTimer t;
+        t.start();
+        while (!done() && t.elapsed() < ms) {
+            p.waitForReadyRead(50);
+            log += QString::fromLocal8Bit(p.readAllStandardError());
+        }
+        return done();
+    }
+    bool logged(const QString& text) {
+        return waitFor([&] { return log.contains(text); });
+    }
+    // Ends the program as a session manager would; true when it ended normally.
+    bool end() {
+        ::kill(static_cast<pid_t>(p.processId()), SIGTERM);
+        const bool ended = p.waitForFinished(20000);
+        log += QString::fromLocal8Bit(p.readAllStandardError());
+        return ended && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+    }
+    QProcess p;
+    QString log;
+};
+
+#define CHECK(cond, what)                                                                                    \
+    do {                                                                                                     \
+        if (!(cond)) {                                                                                       \
+            std::fprintf(stderr, "e2e: %s\n%s\n", what, qPrintable(program.log));                            \
+            return runFailed;                                                                                \
+        }                                                                                                    \
+    } while (0)
+
+// Runs inside the X server: 0 when every step did what a user expects.
+int runInX(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    const QString music = sbtest::makeTempDir(QStringLiteral("music")) + QLatin1Char('/');
+    const QString base = sbtest::makeTempDir(QStringLiteral("collections")) + QLatin1Char('/');
+    for (int i = 1; i <= 3; ++i) {
+        sbtest::ToneSpec spec;
+        spec.seconds = 30;
+        spec.frequency = 220.0 * i;
+        if (!sbtest::writeToneMp3(music + QStringLiteral("track %1.mp3").arg(i), spec))
+            return runFailed;
+    }
+    const QString ini =
+        getAppDataFolder(QStringLiteral("Sonabin Free"), true) + QStringLiteral("sonabin.ini");
+    if (!sbtest::writeFile(ini, "[common]\r\ncounter=1\r\nfolder_curr=" + music.toUtf8() +
+                                    "\r\nfolder_lib=" + base.toUtf8() + "\r\n"))
+        return runFailed;
+
+    QString first;
+    {
+        Program program;
+        CHECK(program.logged(QStringLiteral("playTrack (start): ")), "no track started");
+        first = program.log.section(QStringLiteral("playTrack (start): "), 1).section('\n', 0, 0);
+        first = QFileInfo(first).fileName();
+        bool ok = false;
+        const QString id =
+            xdotool({QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--onlyvisible"),
+                     QStringLiteral("--all"), QStringLiteral("--pid"), QString::number(program.p.processId()),
+                     QStringLiteral("--name"), QStringLiteral("Sonabin Free")},
+                    &ok)
+                .section('\n', 0, 0);
+        CHECK(ok && !id.isEmpty(), "the main window was not found");
+        xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), id}, &ok);
+        if (!ok || xdotool({QStringLiteral("getactivewindow")}) != id)
+            return runNoWindow;
+
+        const QString copy = base + QStringLiteral("Favorites/") + first;
+        xdotool({QStringLiteral("key"), QStringLiteral("F1")});
+        CHECK(program.waitFor([&] { return QFileInfo(copy).isFile(); }), "F1 made no copy");
+        CHECK(program.logged(QStringLiteral("playTrack (start): ") + music + QStringLiteral("track 2.mp3")),
+              "the Like did not move on");
+
+        xdotool({QStringLiteral("key"), QStringLiteral("ctrl+z")});
+        CHECK(program.waitFor([&] { return !QFileInfo::exists(copy); }), "Ctrl+Z left the copy");
+        CHECK(program.logged(QStringLiteral("playTrack (start): ") + music + first),
+              "the track taken back did not play again");
+        CHECK(QFileInfo(music + first).isFile(), "the track itself was touched");
+
+        // The track it plays now is where the next start goes on.
+        xdotool({QStringLiteral("key"), QStringLiteral("F8")});
+        CHECK(program.logged(QStringLiteral("playTrack (start): ") + music + QStringLiteral("track 2.mp3")),
+              "F8 did not move on");
+        CHECK(program.end(), "the program did not end normally");
+    }
+    {
+        Program program;
+        CHECK(program.logged(QStringLiteral("playTrack (start): ")), "no track started on the second start");
+        program.waitFor([] { return false; }, 500);
+        CHECK(program.log.count(QStringLiteral("playTrack (start): ")) == 1 &&
+                  program.log.contains(QStringLiteral("playTrack (start): ") + music +
+                                       QStringLiteral("track 2.mp3")),
+              "the second start did not go on at the track that played last");
+        CHECK(program.end(), "the program did not end normally after the second start");
+    }
+    return 0;
+}
+
+} // namespace
+
+class TestTakeBackE2E : public QObject {
+    Q_OBJECT
+private slots:
+    void likeThenTakeBackInARealWindow() {
+        for (const char* tool : {"xvfb-run", "Xvfb", "openbox", "xdotool", "xauth"})
+            if (QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty())
+                QSKIP(qPrintable(QStringLiteral("%1 is not installed").arg(QString::fromLatin1(tool))));
+        const QString script = QStringLiteral("openbox --sm-disable >/dev/null 2>&1 & wm=$!; sleep 1; "
+                                              "\"$0\" --in-x; rc=$?; kill $wm; exit $rc");
+        int rc = -1;
+        // Two X servers started at once may race for a display number: try again before giving up.
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            QProcess run;
+            run.setProcessChannelMode(QProcess::ForwardedChannels);
+            run.start(QStringLiteral("xvfb-run"),
+                      {QStringLiteral("-a"), QStringLiteral("-s"), QStringLiteral("-screen 0 1280x800x24"),
+                       QStringLiteral("sh"), QStringLiteral("-c"), script,
+                       QCoreApplication::applicationFilePath()});
+            QVERIFY(run.waitForFinished(180000));
+            rc = run.exitStatus() == QProcess::NormalExit ? run.exitCode() : -1;
+            if (rc == 0 || rc == runFailed || rc == runNoWindow)
+                break;
+        }
+        if (rc == runNoWindow)
+            QSKIP("the window manager gave the program's window no focus");
+        if (rc != 0 && rc != runFailed)
+            QSKIP("no X server could be started");
+        QCOMPARE(rc, 0);
+    }
+};
+
+int main(int argc, char** argv) {
+    if (argc > 1 && qstrcmp(argv[1], "--in-x") == 0)
+        return runInX(1, argv);
+    QCoreApplication app(argc, argv);
+    TestTakeBackE2E test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_takeback_e2e.moc"
