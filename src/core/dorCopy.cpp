@@ -1,6 +1,7 @@
 #include "dorCopy.h"
 
 #include "dorTools.h"
+#include "fsPath.h"
 
 #include <QFile>
 #include <QRandomGenerator>
@@ -140,7 +141,7 @@ QString lastPart(const QByteArray& path) {
     QByteArray p = path;
     while (p.size() > 1 && p.endsWith('/'))
         p.chop(1);
-    return QFile::decodeName(p.mid(p.lastIndexOf('/') + 1));
+    return displayPath(pathFromBytes(p.mid(p.lastIndexOf('/') + 1)));
 }
 
 // A committed copy whose data may still be on their way to the disk.
@@ -291,7 +292,7 @@ void waitForCopiesOnDisk() {
 }
 
 int removeStaleCopyParts(const QString& folder) {
-    const QByteArray dirName = QFile::encodeName(folder);
+    const QByteArray dirName = pathBytes(folder);
     Fd dirFd(::open(dirName.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (dirFd.get() < 0)
         return 0;
@@ -328,25 +329,27 @@ int removeStaleCopyParts(const QString& folder) {
 }
 
 TCopyResult copyFileNoReplace(const QString& source, const QString& target, TFileStamp* written) {
-    const QByteArray src = QFile::encodeName(source);
-    const QByteArray dst = QFile::encodeName(target);
+    const QByteArray src = pathBytes(source);
+    const QByteArray dst = pathBytes(target);
     const auto fail = [&](int err) {
-        return SbError(QStringLiteral("Can not copy \"%1\" to \"%2\": %3.").arg(source, target, reason(err)));
+        return SbError(QStringLiteral("Can not copy \"%1\" to \"%2\": %3.")
+                           .arg(displayPath(source), displayPath(target), reason(err)));
     };
     if (target.isEmpty() || target.endsWith(QLatin1Char('/')))
-        throw SbError(QStringLiteral("Can not copy \"%1\": \"%2\" is not a file name.").arg(source, target));
+        throw SbError(QStringLiteral("Can not copy \"%1\": \"%2\" is not a file name.")
+                          .arg(displayPath(source), displayPath(target)));
 
     Fd in(::open(src.constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
     if (in.get() < 0) {
         if (errno == ENOENT)
-            throw SbError(QStringLiteral("The file \"%1\" does not exist.").arg(source));
+            throw SbError(QStringLiteral("The file \"%1\" does not exist.").arg(displayPath(source)));
         throw fail(errno);
     }
     struct stat st {};
     if (::fstat(in.get(), &st) != 0)
         throw fail(errno);
     if (!S_ISREG(st.st_mode))
-        throw SbError(QStringLiteral("Can not copy \"%1\": it is not a file.").arg(source));
+        throw SbError(QStringLiteral("Can not copy \"%1\": it is not a file.").arg(displayPath(source)));
 
     struct stat existing {};
     if (::lstat(dst.constData(), &existing) == 0)
@@ -382,7 +385,7 @@ TCopyResult copyFileNoReplace(const QString& source, const QString& target, TFil
         const int err = errno;
         if (err == ENOENT)
             throw SbError(QStringLiteral("Can not copy \"%1\": the folder \"%2\" does not exist.")
-                              .arg(source, QFile::decodeName(folder)));
+                              .arg(displayPath(source), displayPath(pathFromBytes(folder))));
         throw fail(err);
     }
     temp.armed = true;

@@ -1,5 +1,7 @@
 #include "dorTexts.h"
 
+#include "folderListing.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <algorithm>
@@ -105,5 +107,6 @@ QStringList listFilesByExtension(const QString& folder, const QString& extension
         if (dot >= 0 && wanted.contains(name.mid(dot + 1).toLower()))
             names.append(name);
     }
+    TNameOrder().sort(names);
     return names;
 }

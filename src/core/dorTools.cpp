@@ -1,5 +1,8 @@
 #include "dorTools.h"
 
+#include "folderListing.h"
+#include "fsPath.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -42,7 +45,7 @@ QString osReason(int err) {
 // directly in `folder`, in the order the file system gives them. Returns false with the OS reason when the
 // folder cannot be read.
 template <typename Visit> bool forEachFile(const QString& folder, QString& reason, Visit&& visit) {
-    const QByteArray path = QFile::encodeName(folder);
+    const QByteArray path = pathBytes(folder);
     DIR* dir = ::opendir(path.constData());
     if (!dir) {
         reason = osReason(errno);
@@ -74,7 +77,8 @@ template <typename Visit> bool forEachFile(const QString& folder, QString& reaso
 }
 
 bool listFiles(const QString& folder, QStringList& names, QString& reason) {
-    return forEachFile(folder, reason, [&names](const char* name) { names.append(QFile::decodeName(name)); });
+    return forEachFile(folder, reason,
+                       [&names](const char* name) { names.append(pathFromBytes(QByteArray(name))); });
 }
 
 bool isAscii(QByteArrayView bytes) {
@@ -88,12 +92,12 @@ void makeFolder(const QString& folder) {
     if (folder.isEmpty())
         throw SbError(QStringLiteral("Cannot create a folder without a name"));
     std::error_code ec;
-    std::filesystem::create_directories(std::filesystem::path(QFile::encodeName(folder).toStdString()), ec);
+    std::filesystem::create_directories(std::filesystem::path(pathBytes(folder).toStdString()), ec);
     if (ec)
         throw SbError(QStringLiteral("Cannot create folder \"%1\": %2")
                           .arg(folder, QString::fromLocal8Bit(ec.message().c_str())));
     // create_directories reports no error when the path names an existing file or a dangling link.
-    if (!QFileInfo(folder).isDir())
+    if (!isFolder(folder))
         throw SbError(QStringLiteral("Cannot create folder \"%1\": %2").arg(folder, osReason(EEXIST)));
 }
 
@@ -181,7 +185,7 @@ QString getAppDataFolder(const QString& subFolder, bool create) {
 }
 
 bool checkFolder(const QString& folder) {
-    if (!folder.isEmpty() && QFileInfo(folder).isDir())
+    if (isFolder(folder))
         return true;
     makeFolder(folder);
     return false;
@@ -261,7 +265,7 @@ int countFiles(const QString& folder, const QString& extensions) {
                     break;
                 }
             }
-        } else if (exts.contains(fileExtension(QFile::decodeName(name)), Qt::CaseInsensitive)) {
+        } else if (exts.contains(fileExtension(pathFromBytes(QByteArray(name))), Qt::CaseInsensitive)) {
             ++count;
         }
     });

@@ -1,5 +1,6 @@
 #include "TrackList.h"
 
+#include "folderListing.h"
 #include "sortedIndex.h"
 
 #include <QApplication>
@@ -26,7 +27,7 @@ QVariant TTrackListModel::data(const QModelIndex& index, int role) const {
     case Qt::DisplayRole:
         return e.title;
     case Qt::ToolTipRole:
-        return e.kind == kindTrack ? e.subtitle + e.description : e.subtitle;
+        return displayName(e.kind == kindTrack ? e.subtitle + e.description : e.subtitle);
     case Qt::DecorationRole:
         return icon(e.kind);
     case SubtitleRole:
@@ -166,9 +167,10 @@ void TTrackListDelegate::paint(QPainter* painter, const QStyleOptionViewItem& op
     const QFontMetrics titleMetrics(titleFont);
     const QFontMetrics smallMetrics(smallFont);
 
-    const QString title = index.data(Qt::DisplayRole).toString().trimmed();
-    const QString subtitle = index.data(TTrackListModel::SubtitleRole).toString();
-    const QString description = index.data(TTrackListModel::DescriptionRole).toString();
+    // One line each: a name may hold bytes that are not UTF-8, line breaks or other control characters.
+    const QString title = displayName(index.data(Qt::DisplayRole).toString().trimmed());
+    const QString subtitle = displayName(index.data(TTrackListModel::SubtitleRole).toString());
+    const QString description = displayName(index.data(TTrackListModel::DescriptionRole).toString());
 
     const int smallLines = (subtitle.isEmpty() ? 0 : 1) + (description.isEmpty() ? 0 : 1);
     const int gap = 2;

@@ -62,6 +62,8 @@ public:
     TBassPlayer* PLAYER = nullptr;
     TLanguageEngine* LanguageEngine = nullptr;
     qint32 secondsOffset = 10;
+    // The playing track was reached by Previous: one that does not open is passed over backwards.
+    bool lastMoveBackward = false;
 
     QString prefixLanguege() const { return FprefixLanguege; }
 

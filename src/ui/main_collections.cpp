@@ -5,14 +5,13 @@
 #include "dorLanguage.h"
 #include "dorLog.h"
 #include "dorTools.h"
+#include "folderListing.h"
+#include "fsPath.h"
 #include "main.h"
 #include "sbWidgets.h"
 
 #include <QAction>
 #include <QCursor>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QGuiApplication>
 #include <QInputDialog>
 #include <QLabel>
@@ -114,8 +113,8 @@ void TFormMain::updateButtons() {
     // A folder name is shown as it is, even one that looks like markup.
     lbl_1_collection->setTextFormat(Qt::PlainText);
     lbl_2_Collection->setTextFormat(Qt::PlainText);
-    lbl_1_collection->setText(folderLibrary1);
-    lbl_2_Collection->setText(folderLibrary2);
+    lbl_1_collection->setText(displayName(folderLibrary1));
+    lbl_2_Collection->setText(displayName(folderLibrary2));
     lbl_1_count->setText(count(folderLibrary1));
     lbl_2_Count->setText(count(folderLibrary2));
     addLogValue(QStringLiteral("updateButtons"),
@@ -134,24 +133,23 @@ void TFormMain::runLike(const QString& sFile, const QString& sLib) {
 
     // Only the name is compared; a file of that name is never replaced, whatever it holds. A copy that
     // fails throws before anything below runs: no notice, no recount, no next track.
-    const QFileInfo there(target);
     TFileStamp written;
-    const bool exists = there.exists() || there.isSymLink() ||
-                        copyFileNoReplace(sFile, target, &written) == TCopyResult::TargetExists;
+    const bool exists =
+        entryExists(target) || copyFileNoReplace(sFile, target, &written) == TCopyResult::TargetExists;
     if (!exists) {
         // Only a Like that made a copy can be taken back, and only while the copy is this very file.
         likeHistory.add({sFile, target, sLib, written});
         updateUndoLike();
     }
-    if (!exists || QFileInfo(target).isFile())
+    if (!exists || isRegularFile(target))
         noteSorted(withDelim(folderLibraryBase + sLib), name, true);
     if (exists) {
         showInfo(textOf(LanguageEngine, "txt_file_exists", "File exists!"),
                  textOf(LanguageEngine, "txt_file_exists_hint", "File alredy exists") + QStringLiteral(": ") +
-                     name,
+                     displayName(name),
                  dmtWarning);
     } else {
-        showInfo(sb::copyToCollection, target, dmtInfo);
+        showInfo(sb::copyToCollection, displayName(target), dmtInfo);
     }
     updateButtons();
     if (opt_play_next_after_copy)
@@ -160,7 +158,7 @@ void TFormMain::runLike(const QString& sFile, const QString& sLib) {
 
 bool TFormMain::isTrackInLibrary(const QString& sFile, const QString& sLib) {
     const QString name = fileNamePart(sFile);
-    return !name.isEmpty() && QFileInfo(withDelim(folderLibraryBase + sLib) + name).isFile();
+    return !name.isEmpty() && isRegularFile(withDelim(folderLibraryBase + sLib) + name);
 }
 
 qint32 TFormMain::checkLongClick() {
@@ -202,20 +200,22 @@ void TFormMain::TimerLongClickTimer() {
 }
 
 void TFormMain::PM_LIBSPopup(QMenu* sender) {
-    const QFileInfo base(folderLibraryBase);
-    if (!base.isDir())
-        throw SbError(QStringLiteral("The collection folder \"%1\" does not exist.").arg(folderLibraryBase));
-    QDir dir(folderLibraryBase);
-    if (!dir.isReadable())
-        throw SbError(QStringLiteral("The collection folder \"%1\" can not be read.").arg(folderLibraryBase));
-    // In the order the file system lists them, as the track list shows folders.
-    const QStringList folders =
-        dir.entryList(QDir::Dirs | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Unsorted);
+    if (!isFolder(folderLibraryBase))
+        throw SbError(QStringLiteral("The collection folder \"%1\" does not exist.")
+                          .arg(displayPath(folderLibraryBase)));
+    // Only what can hold a copy: folders and links to folders, in the track list's name order.
+    QStringList folders;
+    try {
+        folders = listFolder(folderLibraryBase, QString(), false).folders;
+    } catch (const SbError&) {
+        throw SbError(QStringLiteral("The collection folder \"%1\" can not be read.")
+                          .arg(displayPath(folderLibraryBase)));
+    }
     const QString current = PM_LIBSTag == 1 ? folderLibrary1 : folderLibrary2;
 
     sender->clear();
     for (const QString& name : folders) {
-        QAction* entry = sender->addAction(menuText(name));
+        QAction* entry = sender->addAction(menuText(displayName(name)));
         entry->setData(name);
         connect(entry, &QAction::triggered, this,
                 [this, entry] { runGuarded([&] { onLibraryMenuClick(entry); }); });
@@ -267,11 +267,11 @@ void TFormMain::actCreateNewLibExecute() {
 
     checkFolder(folderLibraryBase);
     const QString path = folderLibraryBase + name;
-    if (QFileInfo::exists(path) || QFileInfo(path).isSymLink())
+    if (entryExists(path))
         return refuse(
             textOf(LanguageEngine, "txt_folder_exists", "A folder or file of this name already exists") +
             QStringLiteral(": ") + name);
-    if (::mkdir(QFile::encodeName(path).constData(), 0777) != 0) {
+    if (::mkdir(pathBytes(path).constData(), 0777) != 0) {
         const int err = errno;
         if (err == EEXIST)
             return refuse(
@@ -296,7 +296,7 @@ void TFormMain::actDelFromLibExecute() {
     if (QMessageBox::question(this, actDelFromLib->text(), question.arg(name, lib),
                               QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes)
         return;
-    if (::unlink(QFile::encodeName(path).constData()) != 0 && errno != ENOENT) {
+    if (::unlink(pathBytes(path).constData()) != 0 && errno != ENOENT) {
         const int err = errno;
         throw SbError(QStringLiteral("Can not delete \"%1\": %2.")
                           .arg(path, QString::fromStdString(std::generic_category().message(err))));

@@ -6,7 +6,9 @@
 #include "dorBass.h"
 #include "dorLog.h"
 #include "dorTools.h"
+#include "folderListing.h"
 #include "main.h"
+#include "playOrder.h"
 
 #include <QAction>
 #include <QDateTime>
@@ -16,7 +18,6 @@
 #include <QRandomGenerator>
 #include <QSlider>
 #include <algorithm>
-#include <vector>
 
 namespace {
 
@@ -97,13 +98,13 @@ void TFormMain::playTrack(const QString& path) {
         PLAYER->PlayTrack(path);
         const int cut = path.lastIndexOf(pathDelim);
         currentFile = path.mid(cut + 1);
-        lblCurrentFile->setText(currentFile);
+        lblCurrentFile->setText(displayName(currentFile));
         actPlay->trigger();
         // Also when Play did nothing because the window is not active: the track plays all the same.
         showPlayImage(*this, true);
         setBarMaximum(*this);
-        lbl_fm_1->setText(currentFile + QStringLiteral("   "));
-        lbl_fm_2->setText(path.left(cut + 1));
+        lbl_fm_1->setText(displayName(currentFile) + QStringLiteral("   "));
+        lbl_fm_2->setText(displayName(path.left(cut + 1)));
         rememberTrack(currentFile);
         const int index = getTrackIndexByName(currentFile);
         if (index >= 0) {
@@ -127,8 +128,12 @@ void TFormMain::onPlayerTimer(TBassPlayer*) {
 }
 
 void TFormMain::onPlayerComplete(TBassPlayer*) {
-    // Runs inside the player's tick, so the next track starts before the tick returns.
-    actNext->trigger();
+    // Runs inside the player's tick, so the next track starts before the tick returns. A track that did not
+    // open ends at its first tick; reached by Previous, it is passed over towards the start.
+    if (lastMoveBackward && PLAYER && PLAYER->PositionMax() <= 0)
+        actPrev->trigger();
+    else
+        actNext->trigger();
 }
 
 void TFormMain::TrackBar1Change() {
@@ -178,36 +183,48 @@ void TFormMain::actStopExecute() {
 
 void TFormMain::actNextExecute() {
     const int count = trackModel->count();
+    lastMoveBackward = false;
     // With the option on, tracks already in a bound collection are passed over.
     const auto skipped = [this](int row) { return opt_skip_sorted && isSortedRow(row); };
     if (opt_random_play) {
-        // Any entry, the selected one and folders included; selecting the selected entry changes nothing.
-        std::vector<int> rows;
-        for (int row = 0; row < count; ++row)
-            if (!skipped(row))
-                rows.push_back(row);
-        if (!rows.empty())
-            trackListSelectRow(lbTracklist, rows[playOrder().bounded(static_cast<quint32>(rows.size()))]);
-        else if (count > 0)
-            actStop->trigger(); // everything here is sorted
+        const auto isTrack = [this, &skipped](int row) {
+            return trackModel->entry(row).kind == TTrackListModel::kindTrack && !skipped(row);
+        };
+        // The track playing (or about to), which the draw passes over.
+        int playing = -1;
+        for (int row = 0; row < count && !currentFile.isEmpty(); ++row) {
+            if (isTrack(row) && trackModel->entry(row).description == currentFile) {
+                playing = row;
+                break;
+            }
+        }
+        const int row = randomTrackRow(count, isTrack, playing, playOrder());
+        if (row < 0)
+            return; // no tracks here (or none left to sort)
+        if (row == trackListSelectedRow(lbTracklist))
+            playTrack(currentFolder + trackModel->entry(row).description); // the only track, again
+        else
+            trackListSelectRow(lbTracklist, row);
         return;
     }
-    const int row = trackListSelectedRow(lbTracklist);
-    int next = row + 1;
-    while (row >= 0 && next < count && skipped(next))
-        ++next;
-    if (row >= 0 && next < count)
-        trackListSelectRow(lbTracklist, next);
+    int row = nextRow(count, trackListSelectedRow(lbTracklist));
+    while (row >= 0 && skipped(row))
+        row = nextRow(count, row);
+    if (row >= 0)
+        trackListSelectRow(lbTracklist, row);
     else
         actStop->trigger(); // no wrap-around after the last entry
 }
 
 void TFormMain::actPrevExecute() {
-    const int row = trackListSelectedRow(lbTracklist);
-    if (row > 0)
-        trackListSelectRow(lbTracklist, row - 1);
-    else
+    const int row = previousRow(trackModel->count(), trackListSelectedRow(lbTracklist));
+    if (row < 0) {
         actStop->trigger();
+        return;
+    }
+    trackListSelectRow(lbTracklist, row);
+    // Set after the selection has started the track: its change handler clears it.
+    lastMoveBackward = true;
 }
 
 void TFormMain::actRewindExecute() {

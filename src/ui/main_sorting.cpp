@@ -4,6 +4,7 @@
 #include "dorLog.h"
 #include "dorOptions.h"
 #include "dorTools.h"
+#include "folderListing.h"
 #include "main.h"
 
 #include <QAction>
@@ -41,6 +42,8 @@ void TFormMain::actUndoLikeExecute() {
     if (done.result == TTakeBack::Nothing)
         return;
     const QString name = fileNamePart(done.like.target);
+    const QString shownName = displayName(name);
+    const QString shownCollection = displayName(done.like.collection);
     addLogValue(QStringLiteral("actUndoLike"),
                 QStringLiteral("%1 (%2)").arg(done.like.target).arg(int(done.result)));
     // Whatever was found, the counters may be stale now.
@@ -56,7 +59,7 @@ void TFormMain::actUndoLikeExecute() {
         showInfo(title,
                  textOf(LanguageEngine, "txt_take_back_missing",
                         "\"%1\" is no longer in the collection \"%2\", so there was nothing to remove.")
-                     .arg(name, done.like.collection),
+                     .arg(shownName, shownCollection),
                  dmtWarning);
         return;
     case TTakeBack::Changed:
@@ -64,14 +67,14 @@ void TFormMain::actUndoLikeExecute() {
                  textOf(LanguageEngine, "txt_take_back_changed",
                         "\"%1\" in the collection \"%2\" is not the copy this Like made (it was replaced or "
                         "changed since), so it was left in place.")
-                     .arg(name, done.like.collection),
+                     .arg(shownName, shownCollection),
                  dmtWarning);
         return;
     case TTakeBack::Failed:
         showInfo(title,
                  textOf(LanguageEngine, "txt_take_back_failed",
                         "\"%1\" could not be removed from the collection \"%2\": %3")
-                     .arg(name, done.like.collection,
+                     .arg(shownName, shownCollection,
                           QString::fromStdString(std::generic_category().message(done.error))),
                  dmtError);
         return;
@@ -79,7 +82,8 @@ void TFormMain::actUndoLikeExecute() {
         return;
     }
 
-    showInfo(title, textOf(LanguageEngine, "txt_like_taken_back", "Like taken back: %1").arg(name), dmtInfo);
+    showInfo(title, textOf(LanguageEngine, "txt_like_taken_back", "Like taken back: %1").arg(shownName),
+             dmtInfo);
     // The user heard it again and changed their mind: let them hear it again from its start.
     if (folderPart(done.like.source) != withDelim(currentFolder) || !actPlay->isEnabled())
         return;

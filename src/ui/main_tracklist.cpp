@@ -4,13 +4,13 @@
 #include "dorLanguage.h"
 #include "dorLog.h"
 #include "dorTools.h"
+#include "folderListing.h"
 #include "main.h"
+#include "playOrder.h"
 
 #include <QAction>
 #include <QApplication>
-#include <QDirIterator>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QLabel>
 #include <QListView>
 #include <QProgressBar>
@@ -48,6 +48,10 @@ void TFormMain::setupTrackList() {
     // Every row has the same height, so the view never measures ten thousand entries one by one.
     lbTracklist->setUniformItemSizes(true);
 
+    // File and folder names are shown as they are, never as markup.
+    for (QLabel* label : {lblFolder, lblCurrentFile, lbl_fm_1, lbl_fm_2})
+        label->setTextFormat(Qt::PlainText);
+
     auto* events = new TTrackListEvents(lbTracklist);
     connect(events, &TTrackListEvents::changed, this,
             [this] { runGuarded([this] { lbTracklistChange(); }); });
@@ -55,25 +59,21 @@ void TFormMain::setupTrackList() {
             [this] { runGuarded([this] { lbTracklistDblClick(); }); });
 }
 
-void TFormMain::ScanFolder(const QString& folder) {
+void TFormMain::ScanFolder(const QString& folderArg) {
+    // A copy: callers pass currentFolder itself, which the scan rewrites.
+    const QString folder = folderArg;
     actStop->trigger();
     currentFolder = withDelim(folder);
-    lblFolder->setText(currentFolder);
+    lblFolder->setText(displayName(currentFolder));
     addLogValue("ScanFolder", folder);
 
     // Everything is read before the list is touched, so a folder that vanishes or cannot be read
     // leaves the old list whole.
-    QStringList subFolders;
-    QStringList files;
-    bool found = QFileInfo(currentFolder).isDir();
+    TFolderListing listing;
+    bool found = isFolder(currentFolder);
     if (found) {
-        QDirIterator it(currentFolder, QDir::Dirs | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
-        while (it.hasNext()) {
-            it.next();
-            subFolders.append(it.fileName());
-        }
         try {
-            getFileList(&files, currentFolder, sb::appFormats, false);
+            listing = listFolder(currentFolder, sb::appFormats);
         } catch (const SbError& e) {
             addLogValue("> Can not read", e.text());
             found = false;
@@ -92,18 +92,19 @@ void TFormMain::ScanFolder(const QString& folder) {
     if (!parent.isEmpty())
         addTrackItem(addBrackets(TTrackListModel::parentFolderName, '[', ']', "..."), parent, QString(), true,
                      TTrackListModel::parentFolderName);
-    for (const QString& name : std::as_const(subFolders))
-        addTrackItem(addBrackets(name, '[', ']', "..."), currentFolder, QString(), true, name);
-    for (const QString& name : std::as_const(files)) {
+    for (const QString& name : std::as_const(listing.folders))
+        addTrackItem(addBrackets(displayName(name), '[', ']', "..."), currentFolder, QString(), true, name);
+    for (const QString& name : std::as_const(listing.files)) {
         const int dot = name.lastIndexOf('.');
-        addTrackItem(dot >= 0 ? name.mid(dot + 1).toUpper() : QString(), currentFolder, name, false);
+        addTrackItem(dot >= 0 ? displayName(name.mid(dot + 1)).toUpper() : QString(), currentFolder, name,
+                     false);
     }
     trackModel->endUpdate();
 
     currentFolder = withDelim(folder);
     currentFile.clear();
     rememberTrack(QString()); // until a track of this folder starts, there is none to go on at
-    addLogValue("> Found", QStringLiteral("%1 files(s)").arg(files.size()));
+    addLogValue("> Found", QStringLiteral("%1 files(s)").arg(listing.files.size()));
     selectFirstTrack();
 }
 
@@ -123,14 +124,13 @@ void TFormMain::selectFirstTrack() {
             return;
         }
     }
-    for (int row = 0; row < trackModel->count(); ++row) {
-        const TTrackEntry& e = trackModel->entry(row);
-        if (e.kind != TTrackListModel::kindTrack)
-            continue;
-        currentFile = e.description;
-        trackListSelectRow(lbTracklist, row);
+    const int row = firstTrackRow(trackModel->count(), [this](int r) {
+        return trackModel->entry(r).kind == TTrackListModel::kindTrack;
+    });
+    if (row < 0)
         return;
-    }
+    currentFile = trackModel->entry(row).description;
+    trackListSelectRow(lbTracklist, row);
 }
 
 void TFormMain::showFolderInfo(bool found) {
@@ -140,7 +140,7 @@ void TFormMain::showFolderInfo(bool found) {
     const QString text = found ? QStringLiteral("lblCurrFolder") : QStringLiteral("actFolderEmpty");
     const QString def = found ? QStringLiteral("Folder:") : QStringLiteral("No music files");
     lbl_fm_1->setText((LanguageEngine ? LanguageEngine->getText(text, def) : def) + QStringLiteral("   "));
-    lbl_fm_2->setText(currentFolder);
+    lbl_fm_2->setText(displayName(currentFolder));
 }
 
 int TFormMain::getTrackIndexByName(const QString& file) {
@@ -183,17 +183,24 @@ void TFormMain::lbTracklistChange() {
         return; // a single click does not open a folder
     const QString path = withDelim(currentFolder) + e.description;
     actStop->trigger();
+    lastMoveBackward = false; // Previous sets it again once this returns
     playTrack(path);
 }
 
 void TFormMain::lbTracklistDblClick() {
-    actStop->trigger();
     const int row = trackListSelectedRow(lbTracklist);
-    if (!trackModel->isValidRow(row))
+    if (!trackModel->isValidRow(row)) {
+        actStop->trigger();
         return;
+    }
     const TTrackEntry e = trackModel->entry(row); // a copy: the scan below replaces the entries
-    if (e.kind == TTrackListModel::kindTrack)
+    if (e.kind == TTrackListModel::kindTrack) {
+        // From its start, with the auto offset as for any Play: the first click may have started it already.
+        lastMoveBackward = false;
+        playTrack(withDelim(currentFolder) + e.description);
         return;
+    }
+    actStop->trigger();
     // The real name, not the title: a title cannot give back names like "[Live]" or " Demo".
     const QString name = !e.folderName.isEmpty() ? e.folderName : removeBrackets(e.title, '[', ']', "...");
     if (name == TTrackListModel::parentFolderName)
@@ -211,7 +218,7 @@ void TFormMain::actopenFolderExecute() {
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setNameFilter(QStringLiteral("*.mp3"));
     dialog.setSizeGripEnabled(true);
-    if (QFileInfo(currentFolder).isDir())
+    if (isFolder(currentFolder))
         dialog.setDirectory(currentFolder);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return;

@@ -74,7 +74,7 @@ class TestPlaybackE2E : public QObject {
 
 private slots:
     void playsTheFolderInOrderAndStopsAfterTheLast() {
-        // Three tones, told apart by frequency; the list shows them in the platform's order.
+        // Three tones, told apart by frequency; the list shows them in name order.
         const QString music = sbtest::makeTempDir(QStringLiteral("music")) + QStringLiteral("/");
         const QMap<QString, double> toneOf = {{"low.mp3", 330.0}, {"middle.mp3", 550.0}, {"high.mp3", 880.0}};
         for (auto it = toneOf.cbegin(); it != toneOf.cend(); ++it) {
@@ -83,9 +83,7 @@ private slots:
             spec.frequency = it.value();
             QVERIFY(sbtest::writeToneMp3(music + it.key(), spec));
         }
-        const QStringList order =
-            QDir(music).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Unsorted);
-        QCOMPARE(order.size(), 3);
+        const QStringList order{"high.mp3", "low.mp3", "middle.mp3"};
 
         // The start folder comes from the settings file.
         const QString ini =

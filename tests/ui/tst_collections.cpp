@@ -6,6 +6,7 @@
 #include "dorLanguage.h"
 #include "dorTools.h"
 #include "form_message.h"
+#include "fsPath.h"
 #include "main.h"
 #include "sbtest.h"
 
@@ -27,6 +28,7 @@
 #include <functional>
 #include <memory>
 #include <sys/mount.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -510,23 +512,33 @@ private slots:
         QVERIFY(sbtest::writeFile(lib(holding) + track, "x"));
         QVERIFY(sbtest::writeFile(base + QStringLiteral("loose file.mp3"), "x"));
         QVERIFY(QDir(base).mkdir(QStringLiteral("Rock & Roll")));
+        const QByteArray baseBytes = pathBytes(base);
+        const QByteArray latin1Folder("M\xfcsik");
+        QVERIFY(::mkdir(QByteArray(baseBytes + latin1Folder).constData(), 0755) == 0);
+        QVERIFY(::symlink("Sport", QByteArray(baseBytes + "Linked").constData()) == 0);
+        QVERIFY(::symlink("nowhere", QByteArray(baseBytes + "Dangling").constData()) == 0);
+        QVERIFY(::mkfifo(QByteArray(baseBytes + "Pipe").constData(), 0644) == 0);
         QToolButton* b = button == 1 ? w->btnLib1 : w->btnLib2;
 
         emit b->customContextMenuRequested(QPoint(5, 5)); // what a right click does
         QTRY_VERIFY(w->PM_LIBS->isVisible());
 
         QCOMPARE(w->PM_LIBSTag, button);
-        // Every sub-folder of the base folder, in the file system's order ("&" escaped for the menu).
-        QStringList expected;
-        for (const QString& name :
-             QDir(base).entryList(QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Unsorted))
-            expected << QString(name).replace('&', QStringLiteral("&&"));
-        QCOMPARE(expected.size(), 6);
-        QVERIFY(expected.contains("Rock && Roll") && expected.contains("Favorites"));
+        // Only folders and links to folders, in name order ("&" escaped for the menu); the loose file, the
+        // pipe and the dangling link cannot hold a copy. A name that is not UTF-8 shows its replacement
+        // character and sorts by it.
+        QStringList expected{"Archive",    "Car",          "Favorites", "Linked",
+                             "M\uFFFDsik", "Rock && Roll", "Sport",     "Temp"};
         expected << "-"
                  << "Create new folder";
         if (offersDelete)
             expected << "Delete from collection";
+        QCOMPARE(menuTexts(w->PM_LIBS), expected);
+
+        // The entry binds the button to the folder's own bytes.
+        menuEntry(w->PM_LIBS, "M\uFFFDsik")->trigger();
+        QCOMPARE(pathBytes(button == 1 ? w->folderLibrary1 : w->folderLibrary2), latin1Folder);
+        QCOMPARE((button == 1 ? w->lbl_1_collection : w->lbl_2_Collection)->text(), "M\uFFFDsik");
         QCOMPARE(menuTexts(w->PM_LIBS), expected);
         w->PM_LIBS->hide();
 

@@ -6,6 +6,7 @@
 #include "TrackList.h"
 #include "dorBass.h"
 #include "dorLog.h"
+#include "fsPath.h"
 #include "main.h"
 #include "sbtest.h"
 
@@ -20,8 +21,10 @@
 #include <QSlider>
 #include <QTest>
 #include <QToolButton>
+#include <cstdio>
 #include <map>
 #include <memory>
+#include <sys/stat.h>
 
 namespace {
 
@@ -64,7 +67,7 @@ public:
     quint32 openFile(const QString& path) override {
         const QString name = QFileInfo(path).fileName();
         opened << name;
-        if (!QFileInfo(path).isFile())
+        if (!isRegularFile(path))
             return 0;
         const quint32 h = nextHandle++;
         streams[h] = Stream{path, lengths.value(name, 90 * kBytesPerSecond), 0, AudioActivity::Stopped};
@@ -168,8 +171,10 @@ private slots:
     void nextInOrderStopsAfterTheLastEntry();
     void endOfTrackStartsTheNextWithinTheTick();
     void previousFromFirstTrackSelectsLastFolderEntry();
-    void randomWithSingleSelectedEntryDoesNothing();
-    void randomReachesEveryEntry();
+    void randomWithOneTrackPlaysItAgain();
+    void randomPlaysOtherTracksOnly();
+    void previousPassesOverATrackThatDoesNotOpen();
+    void namesThatAreNotUtf8PlayAndCopy();
     void autoOffsetAtEveryPlayThatTakesEffect();
     void playNeedsTheActiveWindow();
     void forwardAndRewindBySecondsOffset();
@@ -294,49 +299,130 @@ void TestPlayback::previousFromFirstTrackSelectsLastFolderEntry() {
     QCOMPARE(f.engine.currentState(), int(AudioActivity::Playing));
 }
 
-void TestPlayback::randomWithSingleSelectedEntryDoesNothing() {
+void TestPlayback::randomWithOneTrackPlaysItAgain() {
     Fixture f;
     QVERIFY(f.start("single", false, true));
     TTrackListModel* m = f.w->trackModel;
     m->beginUpdate();
     m->clear();
+    m->append("[Sub]", f.folder, QString(), TTrackListModel::kindFolder, "Sub");
     m->append("MP3", f.folder, f.tracks[0], TTrackListModel::kindTrack);
     m->endUpdate();
-    trackListSelectRow(f.w->lbTracklist, 0);
+    trackListSelectRow(f.w->lbTracklist, 1);
     QCOMPARE(f.playing(), f.tracks[0]);
     const int opens = f.engine.opened.size();
     f.engine.current()->position = 30 * kBytesPerSecond;
 
-    f.stops = 0;
-    for (int i = 0; i < 5; ++i)
-        f.key(Qt::Key_F8);
-    QCOMPARE(f.stops, 0);
-    QCOMPARE(f.engine.opened.size(), opens);
+    // The draw has nothing else to land on: Next starts the track again, never the folder entry.
+    f.key(Qt::Key_F8);
+    QCOMPARE(f.engine.opened.size(), opens + 1);
+    QCOMPARE(f.selected(), 1);
     QCOMPARE(f.engine.currentState(), int(AudioActivity::Playing));
-    QCOMPARE(f.engine.currentPosition(), 30 * kBytesPerSecond);
+    QCOMPARE(f.engine.currentPosition(), 0);
 
-    // At the end of the track the draw lands on it again, and playback ends there.
+    // So does the end of the track: random play keeps playing.
     f.engine.current()->position = f.engine.current()->length;
-    QTRY_VERIFY(!f.w->PLAYER->timerActive());
-    QTest::qWait(600);
-    QCOMPARE(f.engine.opened.size(), opens);
-    QCOMPARE(f.selected(), 0);
+    QTRY_COMPARE(f.engine.opened.size(), opens + 2);
+    QCOMPARE(f.engine.currentState(), int(AudioActivity::Playing));
+    QVERIFY(f.w->PLAYER->timerActive());
 }
 
-void TestPlayback::randomReachesEveryEntry() {
+void TestPlayback::randomPlaysOtherTracksOnly() {
     Fixture f;
     QVERIFY(f.start("random", false, true));
     QSet<int> seen;
-    for (int i = 0; i < 200 && seen.size() < 5; ++i) {
-        f.key(Qt::Key_F8);
-        seen.insert(f.selected());
+    int previous = f.selected();
+    for (int i = 0; i < 60; ++i) {
+        // By the key and by the end of a track alike.
+        if (i % 2 == 0) {
+            f.key(Qt::Key_F8);
+        } else {
+            const int opens = f.engine.opened.size();
+            f.engine.current()->position = f.engine.current()->length;
+            QTRY_COMPARE(f.engine.opened.size(), opens + 1);
+        }
+        const int row = f.selected();
+        QVERIFY2(row >= 2 && row != previous, qPrintable(QString("%1 after %2").arg(row).arg(previous)));
+        QCOMPARE(f.playing(), f.w->trackModel->entry(row).description);
+        QCOMPARE(f.engine.currentState(), int(AudioActivity::Playing));
+        seen.insert(row);
+        previous = row;
     }
-    // Folder entries and the last entry too; the random order never stops by itself.
-    QCOMPARE(seen, QSet<int>({0, 1, 2, 3, 4}));
+    QCOMPARE(seen, QSet<int>({2, 3, 4}));
+
+    // A folder without tracks: Next does nothing at all.
+    f.w->ScanFolder(f.folder + "Sub");
+    QCOMPARE(f.w->trackModel->count(), 1);
     const int opens = f.engine.opened.size();
-    trackListSelectRow(f.w->lbTracklist, 1);
-    QCOMPARE(f.engine.opened.size(), opens); // selecting a folder entry plays nothing
+    f.stops = 0;
+    f.key(Qt::Key_F8);
+    QCOMPARE(f.engine.opened.size(), opens);
+    QCOMPARE(f.selected(), -1);
+    QCOMPARE(f.stops, 0);
+}
+
+void TestPlayback::previousPassesOverATrackThatDoesNotOpen() {
+    Fixture f;
+    QVERIFY(f.start("back"));
+    f.key(Qt::Key_F8);
+    f.key(Qt::Key_F8);
+    QCOMPARE(f.playing(), f.tracks[2]);
+    QVERIFY(QFile::remove(f.folder + f.tracks[1]));
+
+    // Onto the track that does not open, then past it to the one before, as Next passes over it forwards.
+    f.key(Qt::Key_F5);
+    QCOMPARE(f.selected(), 3);
+    QTRY_COMPARE(f.selected(), 2);
+    QCOMPARE(f.playing(), f.tracks[0]);
     QCOMPARE(f.engine.currentState(), int(AudioActivity::Playing));
+    QCOMPARE(f.engine.opened, (QStringList{f.tracks[0], f.tracks[1], f.tracks[2], f.tracks[1], f.tracks[0]}));
+
+    // The track reached by Previous plays to its end and goes on forwards, past the broken one again.
+    f.engine.current()->position = f.engine.current()->length;
+    QTRY_COMPARE(f.selected(), 4);
+    QCOMPARE(f.playing(), f.tracks[2]);
+    QCOMPARE(f.engine.opened.mid(5), (QStringList{f.tracks[1], f.tracks[2]}));
+}
+
+void TestPlayback::namesThatAreNotUtf8PlayAndCopy() {
+    Fixture f;
+    QVERIFY(f.start("bytes"));
+    const QByteArray latin1("Caf\xe9.mp3");
+    const QByteArray cp1251Folder("\xd0\xee\xea"); // CP1251
+    const QByteArray folder = pathBytes(f.folder);
+    QVERIFY(::mkdir(QByteArray(folder + cp1251Folder).constData(), 0755) == 0);
+    for (const QByteArray& name :
+         {QByteArray(folder + latin1), QByteArray(folder + cp1251Folder + "/" + latin1)}) {
+        FILE* file = std::fopen(name.constData(), "wb");
+        QVERIFY(file && std::fputs("track", file) >= 0 && std::fclose(file) == 0);
+    }
+    f.w->ScanFolder(f.folder);
+    const TTrackListModel* m = f.w->trackModel;
+    QCOMPARE(m->count(), 7); // [..], [Sub], the CP1251 folder, the Latin-1 track and three others
+    QCOMPARE(m->entry(2).title.trimmed(), QString("[\uFFFD\uFFFD\uFFFD]"));
+
+    // The track opens by its own bytes, the player panel shows it, and a Like copies it by them.
+    const int row = f.w->getTrackIndexByName(pathFromBytes(latin1));
+    QVERIFY(row > 2);
+    trackListSelectRow(f.w->lbTracklist, row);
+    QCOMPARE(pathBytes(f.w->PLAYER->TrackFilename()), folder + latin1);
+    QCOMPARE(f.engine.currentState(), int(AudioActivity::Playing));
+    QCOMPARE(f.w->lblCurrentFile->text(), QString("Caf\uFFFD.mp3"));
+    const QString base = sbtest::makeTempDir("base") + "/";
+    f.w->folderLibraryBase = base;
+    f.w->initFolders(false);
+    f.w->opt_play_next_after_copy = false;
+    f.w->actCommand1->trigger();
+    struct stat st {};
+    QVERIFY(::stat(QByteArray(pathBytes(base + f.w->folderLibrary1) + "/" + latin1).constData(), &st) == 0);
+    QCOMPARE(f.w->lbl_1_count->text(), QString("[1]"));
+
+    // The CP1251 folder opens and lists its track.
+    trackListSelectRow(f.w->lbTracklist, 2);
+    f.w->lbTracklistDblClick();
+    QCOMPARE(pathBytes(f.w->currentFolder), folder + cp1251Folder + "/");
+    QCOMPARE(f.w->trackModel->count(), 2);
+    QCOMPARE(pathBytes(f.w->PLAYER->TrackFilename()), folder + cp1251Folder + "/" + latin1);
 }
 
 void TestPlayback::autoOffsetAtEveryPlayThatTakesEffect() {

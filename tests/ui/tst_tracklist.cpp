@@ -1,6 +1,9 @@
 // Folder scanning and the track list of the main window.
 #include "TrackList.h"
+#include "dorBass.h"
 #include "dorLog.h"
+#include "folderListing.h"
+#include "fsPath.h"
 #include "main.h"
 #include "sbtest.h"
 
@@ -10,21 +13,17 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QListView>
+#include <QPainter>
 #include <QProgressBar>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
+#include <cstdio>
 #include <memory>
 
 namespace {
 
 const QString blanks = QStringLiteral("     ");
-
-// The platform's own order of a folder's entries, read through another API than the program uses.
-QStringList enumerationOrder(const QString& folder, QDir::Filters filters) {
-    return QDir(folder).entryList(filters | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                                  QDir::Unsorted);
-}
 
 // A double click as the window system delivers it: a click, then a press that is also a double click.
 void doubleClick(QWidget* widget, QPoint pos, Qt::MouseButton button = Qt::LeftButton) {
@@ -54,14 +53,16 @@ private slots:
     void doubleClickIsReportedOnEntriesAndEmptySpace();
     void rowsAreSeventyPixelsHigh();
 
-    void scanListsParentFoldersAndTracksInEnumerationOrder_data();
-    void scanListsParentFoldersAndTracksInEnumerationOrder();
+    void scanListsParentFoldersAndTracksInNameOrder_data();
+    void scanListsParentFoldersAndTracksInNameOrder();
+    void scanLogsTheFolderAsPassed();
+    void namesShowOnOneLine();
     void missingFolderKeepsTheListAndDisablesThePlayerActions();
     void rootHasNoParentEntry();
     void folderWithoutTracksSelectsNothing();
     void doubleClickOpensSubFolderAndParent_data();
     void doubleClickOpensSubFolderAndParent();
-    void doubleClickOnTrackOrNothingOnlyStops();
+    void doubleClickOnTrackPlaysItFromItsStart();
     void selectionChangeStartsTracksOnly();
     void progressCounter_data();
     void progressCounter();
@@ -210,23 +211,27 @@ void TestTrackList::rowsAreSeventyPixelsHigh() {
 
 // --- scanning ---
 
-void TestTrackList::scanListsParentFoldersAndTracksInEnumerationOrder_data() {
+void TestTrackList::scanListsParentFoldersAndTracksInNameOrder_data() {
     QTest::addColumn<bool>("oddEntries");
-    QTest::addColumn<int>("folderCount");
-    QTest::addColumn<int>("trackCount");
-    QTest::newRow("Rock, Jazz, b.mp3, a.MP3, c.txt") << false << 2 << 2;
-    QTest::newRow("hidden, nested, folder named .mp3") << true << 4 << 3;
+    QTest::addColumn<QStringList>("folders");
+    QTest::addColumn<QStringList>("tracks");
+    QTest::newRow("Rock, Jazz, b.mp3, a.MP3, Track 10, Track 2, c.txt")
+        << false << QStringList{"Jazz", "Rock"}
+        << QStringList{"a.MP3", "b.mp3", "Track 2.mp3", "Track 10.mp3"};
+    QTest::newRow("hidden, nested, folder named .mp3")
+        << true << QStringList{".hidden", "Jazz", "not-a-track.mp3", "Rock"}
+        << QStringList{".c.mp3", "a.MP3", "b.mp3", "Track 2.mp3", "Track 10.mp3"};
 }
 
-void TestTrackList::scanListsParentFoldersAndTracksInEnumerationOrder() {
+void TestTrackList::scanListsParentFoldersAndTracksInNameOrder() {
     QFETCH(bool, oddEntries);
-    QFETCH(int, folderCount);
-    QFETCH(int, trackCount);
+    QFETCH(QStringList, folders);
+    QFETCH(QStringList, tracks);
     const QString music = sbtest::makeTempDir("Music") + "/";
     QDir dir(music);
     QVERIFY(dir.mkdir("Rock") && dir.mkdir("Jazz"));
-    writeTrack(music + "b.mp3");
-    writeTrack(music + "a.MP3");
+    for (const char* name : {"b.mp3", "a.MP3", "Track 10.mp3", "Track 2.mp3"})
+        writeTrack(music + name);
     QVERIFY(sbtest::writeFile(music + "c.txt", "text"));
     if (oddEntries) {
         QVERIFY(dir.mkdir(".hidden"));
@@ -240,13 +245,7 @@ void TestTrackList::scanListsParentFoldersAndTracksInEnumerationOrder() {
 
     QCOMPARE(form->currentFolder, music);
     QCOMPARE(form->lblFolder->text(), music);
-    const QStringList folders = enumerationOrder(music, QDir::Dirs);
-    QStringList tracks;
-    for (const QString& f : enumerationOrder(music, QDir::Files))
-        if (f.endsWith(".mp3", Qt::CaseInsensitive))
-            tracks << f;
-    QCOMPARE(folders.size(), folderCount);
-    QCOMPARE(tracks.size(), trackCount);
+    const int trackCount = int(tracks.size());
 
     TTrackListModel* m = form->trackModel;
     QCOMPARE(m->count(), 1 + folders.size() + tracks.size());
@@ -386,29 +385,95 @@ void TestTrackList::doubleClickOpensSubFolderAndParent() {
     QCOMPARE(form->trackModel->entry(1).title, title + blanks);
 }
 
-void TestTrackList::doubleClickOnTrackOrNothingOnlyStops() {
+void TestTrackList::doubleClickOnTrackPlaysItFromItsStart() {
     const QString music = sbtest::makeTempDir("Music") + "/";
     writeTrack(music + "x.mp3");
     writeTrack(music + "y.mp3");
+    QApplication::setActiveWindow(form.get());
+    QVERIFY(QTest::qWaitForWindowActive(form.get()));
+    form->opt_auto_offset = true;
     scan(music);
     const QString folder = form->currentFolder;
-    const int firstTrack = trackListSelectedRow(form->lbTracklist);
-    const int other = firstTrack == 1 ? 2 : 1;
+    QCOMPARE(trackListSelectedRow(form->lbTracklist), 1);
+    const auto seconds = [this] { return form->PLAYER->PositionToSeconds(form->PLAYER->Position()); };
 
-    // The first click starts the other track (two stops: the change handler's and the track start's),
-    // the double click stops it again.
-    stops = 0;
-    doubleClick(form->lbTracklist->viewport(), rowCentre(other));
-    QCOMPARE(trackListSelectedRow(form->lbTracklist), other);
+    // On another track: it plays, ten seconds in as for any Play.
+    doubleClick(form->lbTracklist->viewport(), rowCentre(2));
+    QCOMPARE(trackListSelectedRow(form->lbTracklist), 2);
+    QCOMPARE(form->PLAYER->TrackFilename(), music + "y.mp3");
+    QVERIFY(form->PLAYER->isPlaying());
+    QCOMPARE(seconds(), 10);
+
+    // On the track that plays, further on: from its start again.
+    form->actForward->trigger();
+    QVERIFY(seconds() >= 20);
+    doubleClick(form->lbTracklist->viewport(), rowCentre(2));
+    QVERIFY(form->PLAYER->isPlaying());
+    QCOMPARE(seconds(), 10);
     QCOMPARE(form->currentFolder, folder);
-    QCOMPARE(stopCount(), 3);
 
-    // With nothing selected: a stop, nothing else.
+    // On empty space, with nothing selected: a stop, nothing else.
     trackListSelectRow(form->lbTracklist, -1);
     stops = 0;
     form->lbTracklistDblClick();
     QCOMPARE(stopCount(), 1);
+    QVERIFY(!form->PLAYER->isPlaying());
     QCOMPARE(form->currentFolder, folder);
+}
+
+void TestTrackList::scanLogsTheFolderAsPassed() {
+    const QString music = sbtest::makeTempDir("Passed");
+    writeTrack(music + "/one.mp3");
+    // The start of a session passes currentFolder itself, which the scan rewrites with the delimiter.
+    form->currentFolder = music;
+    const qsizetype logStart = logLines().size();
+    form->ScanFolder(form->currentFolder);
+    QCOMPARE(logSince(logStart).filter("ScanFolder:"), QStringList{"ScanFolder: " + music});
+    QCOMPARE(form->currentFolder, music + "/");
+}
+
+void TestTrackList::namesShowOnOneLine() {
+    const QString music = sbtest::makeTempDir("Lines") + "/";
+    const QString broken = "Side A\nSide B.mp3";
+    const QString latin1 = pathFromBytes("Caf\xe9.mp3");
+    writeTrack(music + broken);
+    // A Latin-1 name, written by its bytes.
+    FILE* raw = std::fopen(pathBytes(music + latin1).constData(), "wb");
+    QVERIFY(raw &&
+            std::fwrite(toneBytes.constData(), 1, size_t(toneBytes.size()), raw) == size_t(toneBytes.size()));
+    QVERIFY(std::fclose(raw) == 0);
+    QVERIFY(QDir(music).mkdir("Two\nlines"));
+    scan(music);
+    const TTrackListModel* m = form->trackModel;
+    QCOMPARE(m->count(), 4);
+    QCOMPARE(m->entry(1).title, "[Two\uFFFDlines]" + blanks);
+    QCOMPARE(m->entry(2).description, latin1); // the bytes, kept for the open
+    QCOMPARE(m->entry(3).description, broken);
+
+    // The list's tooltip and drawing show one line: the entry draws exactly as its shown form does.
+    QCOMPARE(m->data(m->index(3), Qt::ToolTipRole).toString(), music + "Side A\uFFFDSide B.mp3");
+    const auto drawn = [this](const QString& description) {
+        TTrackListModel one;
+        one.append("MP3", "/m/", description, TTrackListModel::kindTrack);
+        QStyleOptionViewItem option;
+        option.initFrom(form->lbTracklist);
+        option.rect = QRect(0, 0, 400, TTrackListDelegate::rowHeight);
+        QImage image(option.rect.size(), QImage::Format_ARGB32);
+        image.fill(Qt::white);
+        QPainter painter(&image);
+        TTrackListDelegate().paint(&painter, option, one.index(0));
+        return image;
+    };
+    QCOMPARE(drawn(broken), drawn("Side A\uFFFDSide B.mp3"));
+    QVERIFY(drawn(broken) != drawn("Side A Side B.mp3"));
+
+    // The player panel, for the track that plays.
+    trackListSelectRow(form->lbTracklist, 3);
+    QCOMPARE(form->lblCurrentFile->text(), QString("Side A\uFFFDSide B.mp3"));
+    QCOMPARE(form->lbl_fm_1->text(), QString("Side A\uFFFDSide B.mp3   "));
+    trackListSelectRow(form->lbTracklist, 2);
+    QCOMPARE(form->PLAYER->TrackFilename(), music + latin1);
+    QCOMPARE(form->lblCurrentFile->text(), QString("Caf\uFFFD.mp3"));
 }
 
 void TestTrackList::selectionChangeStartsTracksOnly() {
@@ -511,7 +576,7 @@ void TestTrackList::openFolderDialogScansTheChosenFilesFolder() {
     const QString chosenDir = sbtest::makeTempDir("Chosen") + "/";
     writeTrack(chosenDir + "first.mp3");
     writeTrack(chosenDir + "second.mp3");
-    const QString chosen = chosenDir + enumerationOrder(chosenDir, QDir::Files).last();
+    const QString chosen = chosenDir + "second.mp3";
     form->actopenFolder->setText("Pick a track");
 
     QString title;
@@ -529,8 +594,7 @@ void TestTrackList::openFolderDialogScansTheChosenFilesFolder() {
     QCOMPARE(filters, QStringList{"*.mp3"});
     QCOMPARE(form->currentFolder, chosenDir);
     // The folder's first track starts, not the chosen file.
-    const QString first = enumerationOrder(chosenDir, QDir::Files).first();
-    QCOMPARE(form->currentFile, first);
+    QCOMPARE(form->currentFile, QString("first.mp3"));
 }
 
 void TestTrackList::openFolderDialogCancelledChangesNothing() {
