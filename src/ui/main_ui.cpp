@@ -1,4 +1,5 @@
 // Building the main window's controls and its action table.
+#include "heldKeyGuard.h"
 #include "main.h"
 #include "sbWidgets.h"
 
@@ -96,6 +97,7 @@ void TFormMain::buildActions() {
                              QKeySequence(QStringLiteral("Ctrl+Z")));
     // A held key takes back one Like, not one per repeat.
     actUndoLike->setAutoRepeat(false);
+    new THeldKeyGuard(this);
     actUndoLike->setEnabled(false);
 
     actPrev->setIcon(QIcon(QStringLiteral(":/icons/prev.svg")));

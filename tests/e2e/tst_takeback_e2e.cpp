@@ -79,6 +79,21 @@ public:
     qsizetype readTo = 0;
 };
 
+// Finds the program's main window and gives it the focus, as a click on it would; false when it cannot.
+bool activate(const Program& program) {
+    bool ok = false;
+    const QString id =
+        xdotool({QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--onlyvisible"),
+                 QStringLiteral("--all"), QStringLiteral("--pid"), QString::number(program.p.processId()),
+                 QStringLiteral("--name"), QStringLiteral("Sonabin Free")},
+                &ok)
+            .section('\n', 0, 0);
+    if (!ok || id.isEmpty())
+        return false;
+    xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), id}, &ok);
+    return ok && xdotool({QStringLiteral("getactivewindow")}) == id;
+}
+
 #define CHECK(cond, what)                                                                                    \
     do {                                                                                                     \
         if (!(cond)) {                                                                                       \
@@ -110,16 +125,7 @@ int runInX(int argc, char** argv) {
         Program program;
         const QString first = program.nextStart();
         CHECK(!first.isEmpty(), "no track started");
-        bool ok = false;
-        const QString id =
-            xdotool({QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--onlyvisible"),
-                     QStringLiteral("--all"), QStringLiteral("--pid"), QString::number(program.p.processId()),
-                     QStringLiteral("--name"), QStringLiteral("Sonabin Free")},
-                    &ok)
-                .section('\n', 0, 0);
-        CHECK(ok && !id.isEmpty(), "the main window was not found");
-        xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), id}, &ok);
-        if (!ok || xdotool({QStringLiteral("getactivewindow")}) != id)
+        if (!activate(program))
             return runNoWindow;
 
         const QString copy = base + QStringLiteral("Favorites/") + first;
@@ -143,6 +149,27 @@ int runInX(int argc, char** argv) {
         Program program;
         CHECK(program.nextStart() == second, "the second start did not go on at the track that played last");
         CHECK(program.nextStart(1000).isEmpty(), "another track started after the remembered one");
+
+        // Two Likes, then Ctrl+Z held down for two seconds while the server repeats it: one is taken back.
+        if (!activate(program))
+            return runNoWindow;
+        xdotool({QStringLiteral("key"), QStringLiteral("F1")});
+        const QString third = program.nextStart();
+        CHECK(!third.isEmpty() && QFileInfo(base + QStringLiteral("Favorites/") + second).isFile(),
+              "the first Like after the restart failed");
+        xdotool({QStringLiteral("key"), QStringLiteral("F1")});
+        CHECK(
+            program.waitFor([&] { return QFileInfo(base + QStringLiteral("Favorites/") + third).isFile(); }),
+            "the second Like after the restart failed");
+        xdotool({QStringLiteral("keydown"), QStringLiteral("ctrl+z")});
+        program.waitFor([] { return false; }, 2000);
+        xdotool({QStringLiteral("keyup"), QStringLiteral("ctrl+z")});
+        CHECK(
+            program.waitFor([&] { return !QFileInfo::exists(base + QStringLiteral("Favorites/") + third); }),
+            "the held Ctrl+Z took nothing back");
+        program.waitFor([] { return false; }, 500);
+        CHECK(QFileInfo(base + QStringLiteral("Favorites/") + second).isFile(),
+              "the held Ctrl+Z took back more than one Like");
         CHECK(program.end(), "the program did not end normally after the second start");
     }
     return 0;

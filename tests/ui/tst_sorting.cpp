@@ -19,6 +19,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QListView>
 #include <QMenu>
@@ -249,6 +250,37 @@ private slots:
         qt_handleKeyEvent(window, QEvent::KeyRelease, Qt::Key_Z, Qt::ControlModifier, z, false);
         QCOMPARE(entries(lib("Favorites")), QStringList{tracks[0]});
         QCOMPARE(w->likeHistory.size(), 1);
+    }
+
+    // A repeat that passes for a new press (a release and a press at one instant, as an X server repeats a
+    // held key) does not reach the shortcut; a press a moment later does.
+    void repeatWithoutItsFlagIsStopped_data() {
+        QTest::addColumn<int>("after"); // ms after the release
+        QTest::addColumn<bool>("stopped");
+        QTest::newRow("same instant") << 0 << true;
+        QTest::newRow("a hand's press") << 80 << false;
+    }
+    void repeatWithoutItsFlagIsStopped() {
+        QFETCH(int, after);
+        QFETCH(bool, stopped);
+        QWindow* window = w->windowHandle();
+        QKeyEvent release(QEvent::KeyRelease, Qt::Key_Z, Qt::ControlModifier, QStringLiteral("\x1a"));
+        release.setTimestamp(500000);
+        QCoreApplication::sendEvent(window, &release);
+        QKeyEvent press(QEvent::ShortcutOverride, Qt::Key_Z, Qt::ControlModifier, QStringLiteral("\x1a"));
+        press.setTimestamp(500000 + after);
+        press.ignore();
+        QCoreApplication::sendEvent(window, &press);
+        QCOMPARE(press.isAccepted(), stopped);
+        // Only the keys of actions that must not repeat are watched.
+        QKeyEvent f8(QEvent::KeyRelease, Qt::Key_F8, Qt::NoModifier);
+        f8.setTimestamp(600000);
+        QCoreApplication::sendEvent(window, &f8);
+        QKeyEvent f8Again(QEvent::ShortcutOverride, Qt::Key_F8, Qt::NoModifier);
+        f8Again.setTimestamp(600000);
+        f8Again.ignore();
+        QCoreApplication::sendEvent(window, &f8Again);
+        QVERIFY(!f8Again.isAccepted());
     }
 
     // The buttons' popup offers the take-back, greyed while there is nothing to take back.
