@@ -26,7 +26,7 @@ bool isControl(char16_t c) {
 // True when `name` ends in one of `exts` (lower case, dot included), letter case ignored.
 bool hasExtension(QStringView name, const QStringList& exts) {
     for (const QString& ext : exts)
-        if (!ext.isEmpty() && name.size() > ext.size() && name.endsWith(ext, Qt::CaseInsensitive))
+        if (!ext.isEmpty() && name.endsWith(ext, Qt::CaseInsensitive))
             return true;
     return false;
 }

@@ -220,8 +220,11 @@ void TTrackListDelegate::paint(QPainter* painter, const QStyleOptionViewItem& op
 }
 
 QSize TTrackListDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const {
+    Q_UNUSED(option);
     Q_UNUSED(index);
-    return QSize(qMax(option.rect.width(), iconSize + 32), rowHeight);
+    // The least width: the list gives every row its full width anyway, and a width taken from the view
+    // outlives a change of the view's width (a vertical scroll bar coming) as a needless horizontal one.
+    return QSize(iconSize + 32, rowHeight);
 }
 
 // --- list-box events ---

@@ -293,13 +293,14 @@ void TFormMain::actDelFromLibExecute() {
     }
     const QString question =
         textOf(LanguageEngine, "txt_delete_from_collection", "Delete \"%1\" from the collection \"%2\"?");
-    if (QMessageBox::question(this, actDelFromLib->text(), question.arg(name, lib),
+    if (QMessageBox::question(this, actDelFromLib->text(), question.arg(displayName(name), displayName(lib)),
                               QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes)
         return;
     if (::unlink(pathBytes(path).constData()) != 0 && errno != ENOENT) {
         const int err = errno;
-        throw SbError(QStringLiteral("Can not delete \"%1\": %2.")
-                          .arg(path, QString::fromStdString(std::generic_category().message(err))));
+        throw SbError(
+            QStringLiteral("Can not delete \"%1\": %2.")
+                .arg(displayPath(path), QString::fromStdString(std::generic_category().message(err))));
     }
     addLogValue(QStringLiteral("> deleted from collection"), path);
     noteSorted(withDelim(folderLibraryBase + lib), name, false);

@@ -15,6 +15,7 @@
 #include <QListView>
 #include <QPainter>
 #include <QProgressBar>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -207,6 +208,17 @@ void TestTrackList::rowsAreSeventyPixelsHigh() {
     QVERIFY(!form->trackModel->icon(TTrackListModel::kindTrack).isNull());
     QVERIFY(!form->trackModel->icon(TTrackListModel::kindFolder).isNull());
     QVERIFY(!form->lbTracklist->grab().isNull());
+
+    // Rows span the view; a list long enough for a vertical scroll bar gets no horizontal one.
+    const QString longer = sbtest::makeTempDir("longer");
+    for (int i = 0; i < 30; ++i)
+        QVERIFY(sbtest::writeFile(longer + QString("/%1.mp3").arg(i), QByteArray()));
+    scan(longer);
+    QApplication::processEvents();
+    QVERIFY(form->lbTracklist->verticalScrollBar()->isVisible());
+    QVERIFY(!form->lbTracklist->horizontalScrollBar()->isVisible());
+    QCOMPARE(form->lbTracklist->visualRect(form->trackModel->index(0)).width(),
+             form->lbTracklist->viewport()->width());
 }
 
 // --- scanning ---
