@@ -44,8 +44,9 @@ void TFormMain::actUndoLikeExecute() {
     const QString name = fileNamePart(done.like.target);
     const QString shownName = displayName(name);
     const QString shownCollection = displayName(done.like.collection);
-    addLogValue(QStringLiteral("actUndoLike"),
-                QStringLiteral("%1 (%2)").arg(done.like.target).arg(int(done.result)));
+    static const char* const outcome[] = {"removed", "nothing", "missing", "changed", "failed"};
+    addLogValue(QStringLiteral("actUndoLike"), done.like.target + QStringLiteral(" (") +
+                                                   QLatin1String(outcome[done.result]) + QLatin1Char(')'));
     // Whatever was found, the counters may be stale now.
     updateButtons();
     if (done.result == TTakeBack::Removed || done.result == TTakeBack::Missing)
@@ -84,7 +85,7 @@ void TFormMain::actUndoLikeExecute() {
 
     showInfo(title, textOf(LanguageEngine, "txt_like_taken_back", "Like taken back: %1").arg(shownName),
              dmtInfo);
-    // The user heard it again and changed their mind: let them hear it again from its start.
+    // A Like taken back is a decision undone: the track is played again from its start, to be judged again.
     if (folderPart(done.like.source) != withDelim(currentFolder) || !actPlay->isEnabled())
         return;
     const int row = getTrackIndexByName(fileNamePart(done.like.source));
