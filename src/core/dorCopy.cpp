@@ -315,7 +315,7 @@ int removeStaleCopyParts(const QString& folder) {
     return removed;
 }
 
-TCopyResult copyFileNoReplace(const QString& source, const QString& target) {
+TCopyResult copyFileNoReplace(const QString& source, const QString& target, TFileStamp* written) {
     const QByteArray src = pathBytes(source);
     const QByteArray dst = pathBytes(target);
     const auto fail = [&](int err) {
@@ -378,6 +378,11 @@ TCopyResult copyFileNoReplace(const QString& source, const QString& target) {
         throw fail(err);
     const struct timespec times[2] = {st.st_atim, st.st_mtim};
     ::futimens(out.get(), times); // cosmetic: a copy that loses its date is still a good copy
+    // Taken from the open file before it gets its name, so it is this copy's and no other file's; naming
+    // it keeps inode, size and time.
+    TFileStamp stamp;
+    if (written && !readFileStamp(out.get(), &stamp))
+        throw fail(errno);
     // Start the write-back now, before the name appears: the blocks are allocated and queued, so a file
     // system that orders data before metadata (ext4 data=ordered) cannot commit the rename ahead of them
     // and a crash cannot leave a named, empty track. Waiting for the disk is the worker's job.
@@ -432,5 +437,7 @@ TCopyResult copyFileNoReplace(const QString& source, const QString& target) {
     job.fd = out.release();
     job.path = dst;
     diskSyncer().add(std::move(job));
+    if (written)
+        *written = stamp;
     return TCopyResult::Copied;
 }

@@ -1,6 +1,7 @@
 #pragma once
 // A file copy that never replaces an existing file and never leaves a partial one behind. Qt Core only.
 #include "sbText.h"
+#include "fileStamp.h"
 
 #include <QString>
 #include <functional>
@@ -18,8 +19,10 @@ enum class TCopyResult {
 // disk full, ...). The copy keeps the source's permission bits (less the umask) and modification time.
 // Waiting for the data to reach the disk is left to a background worker (see below), so a copy is complete
 // and named when this returns but may not be durable yet.
+// With `written`, a copy that was made fills it with the stamp of the file written (the file the name
+// refers to when this returns), so that the copy can later be told from anything else under its name.
 // Blocking; safe to call from any thread.
-TCopyResult copyFileNoReplace(const QString& source, const QString& target);
+TCopyResult copyFileNoReplace(const QString& source, const QString& target, TFileStamp* written = nullptr);
 
 // Blocks until every copy made so far is on the disk (or was found bad and dealt with) and the background
 // worker has ended. Called on the program's normal way out, so that nothing is left unsynced when it ends.

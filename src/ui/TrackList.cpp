@@ -1,6 +1,7 @@
 #include "TrackList.h"
 
 #include "folderListing.h"
+#include "sortedIndex.h"
 
 #include <QApplication>
 #include <QItemSelectionModel>
@@ -8,6 +9,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyle>
+#include <utility>
 
 // --- model ---
 
@@ -36,6 +38,8 @@ QVariant TTrackListModel::data(const QModelIndex& index, int role) const {
         return int(e.kind);
     case FolderNameRole:
         return e.folderName;
+    case SortedRole:
+        return sortedMarks(index.row());
     default:
         return {};
     }
@@ -88,6 +92,22 @@ void TTrackListModel::setIcons(const QPixmap& track, const QPixmap& folder) {
     folderIcon = folder;
     if (count() > 0)
         emit dataChanged(index(0), index(count() - 1), {Qt::DecorationRole});
+}
+
+void TTrackListModel::setSortedIndex(const TSortedIndex* index) {
+    sorted = index;
+    sortedChanged();
+}
+
+void TTrackListModel::sortedChanged() {
+    if (count() > 0)
+        emit dataChanged(index(0), index(count() - 1), {SortedRole});
+}
+
+int TTrackListModel::sortedMarks(int row) const {
+    if (!sorted || !isValidRow(row) || entry(row).kind != kindTrack)
+        return 0;
+    return sorted->marks(entry(row).description);
 }
 
 // --- delegate ---
@@ -156,7 +176,25 @@ void TTrackListDelegate::paint(QPainter* painter, const QStyleOptionViewItem& op
     const int gap = 2;
     const int textHeight = titleMetrics.height() + smallLines * (smallMetrics.height() + gap);
     const int left = iconRect.right() + 1 + 12;
-    const int width = qMax(0, opt.rect.right() - margin - left);
+    int right = opt.rect.right() - margin;
+
+    // Sorted marks at the right end, drawn from the right: collection 2's dot outermost, as its button.
+    const int marks = index.data(TTrackListModel::SortedRole).toInt();
+    if (marks != 0) {
+        painter->setRenderHint(QPainter::Antialiasing);
+        painter->setPen(QPen(opt.palette.color(group, QPalette::Base), 1.5));
+        const int y0 = opt.rect.top() + (opt.rect.height() - markSize) / 2;
+        for (const auto& [bit, color] : {std::pair{int(TSortedIndex::inCollection2), mark2Color},
+                                         std::pair{int(TSortedIndex::inCollection1), mark1Color}}) {
+            if (!(marks & bit))
+                continue;
+            painter->setBrush(color);
+            painter->drawEllipse(QRectF(right - markSize + 0.5, y0 + 0.5, markSize - 1, markSize - 1));
+            right -= markSize + 4;
+        }
+        right -= 4;
+    }
+    const int width = qMax(0, right - left);
     int y = opt.rect.top() + qMax(0, (opt.rect.height() - textHeight) / 2);
 
     painter->setFont(titleFont);

@@ -3,6 +3,7 @@
 // adapter that gives a QListView the change and double-click events of a classic list box.
 // User-interface thread only.
 #include <QAbstractListModel>
+#include <QColor>
 #include <QObject>
 #include <QPixmap>
 #include <QString>
@@ -10,6 +11,7 @@
 #include <vector>
 
 class QListView;
+class TSortedIndex;
 
 // One list entry. Texts that repeat from one entry to the next (every track's title and folder) share one
 // buffer, so an entry costs its own file name plus about a hundred bytes.
@@ -27,7 +29,8 @@ class TTrackListModel : public QAbstractListModel {
     Q_OBJECT
 public:
     enum Kind : qint8 { kindTrack = 0, kindFolder = 1 };
-    enum Role { SubtitleRole = Qt::UserRole + 1, DescriptionRole, KindRole, FolderNameRole };
+    // SortedRole: TSortedIndex marks of a track entry (which bound collections hold its file), else 0.
+    enum Role { SubtitleRole = Qt::UserRole + 1, DescriptionRole, KindRole, FolderNameRole, SortedRole };
     static inline const QString parentFolderName = QStringLiteral("..");
 
     explicit TTrackListModel(QObject* parent = nullptr);
@@ -52,7 +55,15 @@ public:
     void setIcons(const QPixmap& track, const QPixmap& folder);
     QPixmap icon(int kind) const { return kind == kindTrack ? trackIcon : folderIcon; }
 
+    // Where SortedRole looks names up (not owned; null: nothing is sorted). sortedChanged() tells the
+    // views that the index changed: they repaint what they show, nothing is looked up until then.
+    void setSortedIndex(const TSortedIndex* index);
+    void sortedChanged();
+    // The marks of the entry at `row`; 0 for folders and rows out of range.
+    int sortedMarks(int row) const;
+
 private:
+    const TSortedIndex* sorted = nullptr;
     std::vector<TTrackEntry> entries;
     int updateDepth = 0;
     QPixmap trackIcon;
@@ -65,6 +76,10 @@ class TTrackListDelegate : public QStyledItemDelegate {
 public:
     static constexpr int rowHeight = 70;
     static constexpr int iconSize = 48;
+    // The sorted marks: a dot per collection, in the colour of its Like button (see the style sheet).
+    static constexpr int markSize = 10;
+    static inline const QColor mark1Color = QColor(0x3f, 0xb0, 0xa6);
+    static inline const QColor mark2Color = QColor(0xe6, 0xa9, 0x4b);
 
     using QStyledItemDelegate::QStyledItemDelegate;
     void paint(QPainter* painter, const QStyleOptionViewItem& option,

@@ -51,7 +51,9 @@ TFormOptions::TFormOptions(QWidget* owner)
     cbAutoOffcet->setObjectName(QStringLiteral("cbAutoOffcet"));
     cbPlayRandom = new QCheckBox(QStringLiteral("Play in random order"), body);
     cbPlayRandom->setObjectName(QStringLiteral("cbPlayRandom"));
-    for (QCheckBox* c : {cbPlayNextAfterCopy, cbAutoOffcet, cbPlayRandom})
+    cbSkipSorted = new QCheckBox(QStringLiteral("Skip tracks already in a collection"), body);
+    cbSkipSorted->setObjectName(QStringLiteral("cbSkipSorted"));
+    for (QCheckBox* c : {cbPlayNextAfterCopy, cbAutoOffcet, cbPlayRandom, cbSkipSorted})
         column->addWidget(c);
     column->addSpacing(10);
 
@@ -76,6 +78,7 @@ void TFormOptions::form_ReadOptions() {
     cbPlayNextAfterCopy->setChecked(optionsBase->ReadBool(common, QStringLiteral("auto_play_next"), true));
     cbAutoOffcet->setChecked(optionsBase->ReadBool(common, QStringLiteral("auto_offset"), false));
     cbPlayRandom->setChecked(optionsBase->ReadBool(common, QStringLiteral("random_play"), false));
+    cbSkipSorted->setChecked(optionsBase->ReadBool(common, QStringLiteral("skip_sorted"), false));
 
     cbLanguage->clearSelection();
     if (cbLanguage->count() == 0)
@@ -102,6 +105,7 @@ void TFormOptions::form_SaveOptions() {
     optionsBase->WriteBool(common, QStringLiteral("auto_play_next"), cbPlayNextAfterCopy->isChecked());
     optionsBase->WriteBool(common, QStringLiteral("auto_offset"), cbAutoOffcet->isChecked());
     optionsBase->WriteBool(common, QStringLiteral("random_play"), cbPlayRandom->isChecked());
+    optionsBase->WriteBool(common, QStringLiteral("skip_sorted"), cbSkipSorted->isChecked());
     optionsBase->WriteString(common, QStringLiteral("language"), Form_Language());
 }
 

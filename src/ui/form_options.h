@@ -31,6 +31,7 @@ public:
     QCheckBox* cbPlayNextAfterCopy = nullptr;
     QCheckBox* cbAutoOffcet = nullptr;
     QCheckBox* cbPlayRandom = nullptr;
+    QCheckBox* cbSkipSorted = nullptr; // skip_sorted: Next and random play pass over sorted tracks
     QLabel* lblLanguage = nullptr;
     QListWidget* cbLanguage = nullptr;
 

@@ -20,6 +20,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <QScopeGuard>
 #include <QSplitter>
 #include <QTimer>
 #include <QToolButton>
@@ -85,6 +86,7 @@ void TFormMain::FormCreate() {
             this,
             [this, message] {
                 updateButtons();
+                updateSortedIndex(true); // the bad copy was removed
                 reportError(this, SbError(message));
             },
             Qt::QueuedConnection);
@@ -146,6 +148,7 @@ void TFormMain::optionsLoad() {
     opt_play_next_after_copy = optionsBase->ReadBool(common, QStringLiteral("auto_play_next"), true);
     opt_auto_offset = optionsBase->ReadBool(common, QStringLiteral("auto_offset"), false);
     opt_random_play = optionsBase->ReadBool(common, QStringLiteral("random_play"), false);
+    opt_skip_sorted = optionsBase->ReadBool(common, QStringLiteral("skip_sorted"), false);
     const QString t = QStringLiteral("True"), f = QStringLiteral("False");
     addLogValue(QStringLiteral("> load"),
                 QStringLiteral("Form, Width, AutoNext: %1, AutoOffset: %2, Random: %3")
@@ -169,10 +172,18 @@ QString TFormMain::defaultLibraryBase() {
 }
 
 void TFormMain::initStartFolderPlay() {
+    const QString remembered = currentFolder;
     applyStartPath();
+    // Go on where the user stopped: the scan starts that track rather than the first, if it is still there.
+    // A folder or file named on the command line is not where the user stopped.
+    const bool resume = optionsBase && currentFolder == remembered;
     if (currentFolder.isEmpty())
         currentFolder = getMusicFolder();
     addLogValue(QStringLiteral("initStartFolderPlay"), currentFolder);
+    resumeTrack =
+        resume ? optionsBase->ReadString(QStringLiteral("common"), QStringLiteral("file_curr"), QString())
+               : QString();
+    const auto once = qScopeGuard([this] { resumeTrack.clear(); });
     ScanFolder(currentFolder);
     preferredTrack.clear();
 }
@@ -274,6 +285,7 @@ void TFormMain::connectActions() {
     bind(actAbout, &TFormMain::actAboutExecute);
     bind(actLog, &TFormMain::actLogExecute);
     bind(Action1, &TFormMain::Action1Execute);
+    bind(actUndoLike, &TFormMain::actUndoLikeExecute);
 
     connect(TimerLongClick, &QTimer::timeout, this,
             [this] { runGuarded([this] { TimerLongClickTimer(); }); });

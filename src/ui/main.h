@@ -8,6 +8,8 @@
 //   main_collections.cpp  collections and the Like action
 //   main_dialogs.cpp      the notification popup, options, help and about dialogs
 //   main_desktop.cpp      opening a folder or file from outside: command line, open request, drag and drop
+//   main_sorting.cpp      taking a Like back, going on at the remembered track, the sorted marks and
+//                         skipping sorted tracks
 #include <QKeySequence>
 #include <QMainWindow>
 #include <QPointer>
@@ -17,6 +19,8 @@
 #include <memory>
 
 #include "form_message.h" // TDialogMessType
+#include "likeHistory.h"
+#include "sortedIndex.h"
 
 class QAction;
 class QFrame;
@@ -57,6 +61,7 @@ public:
     bool opt_play_next_after_copy = true;
     bool opt_auto_offset = false;
     bool opt_random_play = false;
+    bool opt_skip_sorted = false; // Next and random play pass over tracks already in a bound collection
     TFormMessage* messWindow = nullptr;
     qint32 mouse_hash_1 = 0;
     TBassPlayer* PLAYER = nullptr;
@@ -139,6 +144,8 @@ public:
     QAction* actFolderEmpty = nullptr;
     QAction* actLog = nullptr;
     QAction* Action1 = nullptr;
+    // Ctrl+Z: takes back this run's newest Like that made a copy; enabled while there is one.
+    QAction* actUndoLike = nullptr;
 
     // --- start-up, options and layout (main.cpp) ---
     void initPlayer();
@@ -211,6 +218,28 @@ public:
     void actCommand2Execute();
     void actCreateNewLibExecute();
     void actDelFromLibExecute();
+
+    // --- sorting without losing the place (main_sorting.cpp) ---
+    // This run's Likes that made a copy, newest last.
+    TLikeHistory likeHistory;
+    void actUndoLikeExecute();
+    // Enables the take-back while a Like is left to take back.
+    void updateUndoLike();
+    // Remembers the track that started, for the next start of the program (settings key file_curr).
+    void rememberTrack(const QString& file);
+    // Plays the track entry at `row` from its start, whether or not it is the selected entry already.
+    void playRowAgain(int row);
+    // Set by initStartFolderPlay: the track the next selectFirstTrack prefers to the first one.
+    QString resumeTrack;
+    // The file names of the two bound collections, behind the track list's sorted marks.
+    TSortedIndex sortedIndex;
+    // Binds the index to the buttons' collections, listing a collection only when its binding changed;
+    // with `relist`, lists both again (once per folder scan).
+    void updateSortedIndex(bool relist);
+    // A file `name` went into, or left, the collection folder `folder`: the marks follow without a listing.
+    void noteSorted(const QString& folder, const QString& name, bool present);
+    // True for a track entry whose file is in either bound collection.
+    bool isSortedRow(int row) const;
 
     // --- notices and dialogs (main_dialogs.cpp) ---
     void showInfo(const QString& title, const QString& message, TDialogMessType kind);

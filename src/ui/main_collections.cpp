@@ -97,9 +97,11 @@ void TFormMain::initFolders(bool reset) {
         }
     } catch (...) {
         updateButtons();
+        updateSortedIndex(false);
         throw;
     }
     updateButtons();
+    updateSortedIndex(false);
 }
 
 void TFormMain::updateButtons() {
@@ -130,7 +132,16 @@ void TFormMain::runLike(const QString& sFile, const QString& sLib) {
 
     // Only the name is compared; a file of that name is never replaced, whatever it holds. A copy that
     // fails throws before anything below runs: no notice, no recount, no next track.
-    const bool exists = entryExists(target) || copyFileNoReplace(sFile, target) == TCopyResult::TargetExists;
+    TFileStamp written;
+    const bool exists =
+        entryExists(target) || copyFileNoReplace(sFile, target, &written) == TCopyResult::TargetExists;
+    if (!exists) {
+        // Only a Like that made a copy can be taken back, and only while the copy is this very file.
+        likeHistory.add({sFile, target, sLib, written});
+        updateUndoLike();
+    }
+    if (!exists || isRegularFile(target))
+        noteSorted(withDelim(folderLibraryBase + sLib), name, true);
     if (exists) {
         showInfo(textOf(LanguageEngine, "txt_file_exists", "File exists!"),
                  textOf(LanguageEngine, "txt_file_exists_hint", "File already exists") +
@@ -210,6 +221,7 @@ void TFormMain::PM_LIBSPopup(QMenu* sender) {
     sender->addAction(actCreateNewLib);
     if (isTrackInLibrary(currentFile, current))
         sender->addAction(actDelFromLib);
+    sender->addAction(actUndoLike);
 }
 
 void TFormMain::onLibraryMenuClick(QAction* entry) {
@@ -219,6 +231,7 @@ void TFormMain::onLibraryMenuClick(QAction* entry) {
     else
         folderLibrary2 = name;
     updateButtons();
+    updateSortedIndex(false);
 }
 
 void TFormMain::actCommand1Execute() {
@@ -294,5 +307,6 @@ void TFormMain::actDelFromLibExecute() {
         throw SbError(SbText(sbmsg::deleteFailed, {path, osReason(err)}));
     }
     addLogValue(QStringLiteral("> deleted from collection"), path);
+    noteSorted(withDelim(folderLibraryBase + lib), name, false);
     updateButtons();
 }

@@ -105,6 +105,7 @@ void TFormMain::playTrack(const QString& path) {
         setBarMaximum(*this);
         lbl_fm_1->setText(displayName(currentFile) + QStringLiteral("   "));
         lbl_fm_2->setText(displayName(path.left(cut + 1)));
+        rememberTrack(currentFile);
         const int index = getTrackIndexByName(currentFile);
         if (index >= 0) {
             updateProgress(index);
@@ -183,9 +184,11 @@ void TFormMain::actStopExecute() {
 void TFormMain::actNextExecute() {
     const int count = trackModel->count();
     lastMoveBackward = false;
+    // With the option on, tracks already in a bound collection are passed over.
+    const auto skipped = [this](int row) { return opt_skip_sorted && isSortedRow(row); };
     if (opt_random_play) {
-        const auto isTrack = [this](int row) {
-            return trackModel->entry(row).kind == TTrackListModel::kindTrack;
+        const auto isTrack = [this, &skipped](int row) {
+            return trackModel->entry(row).kind == TTrackListModel::kindTrack && !skipped(row);
         };
         // The track playing (or about to), which the draw passes over.
         int playing = -1;
@@ -197,14 +200,16 @@ void TFormMain::actNextExecute() {
         }
         const int row = randomTrackRow(count, isTrack, playing, playOrder());
         if (row < 0)
-            return; // no tracks here
+            return; // no tracks here (or none left to sort)
         if (row == trackListSelectedRow(lbTracklist))
             playTrack(currentFolder + trackModel->entry(row).description); // the only track, again
         else
             trackListSelectRow(lbTracklist, row);
         return;
     }
-    const int row = nextRow(count, trackListSelectedRow(lbTracklist));
+    int row = nextRow(count, trackListSelectedRow(lbTracklist));
+    while (row >= 0 && skipped(row))
+        row = nextRow(count, row);
     if (row >= 0)
         trackListSelectRow(lbTracklist, row);
     else

@@ -39,6 +39,7 @@ void TFormMain::setupTrackList() {
     trackModel = new TTrackListModel(this);
     trackModel->setIcons(entryPicture(imgMusic, QStyle::SP_MediaVolume),
                          entryPicture(imgFolder, QStyle::SP_DirIcon));
+    trackModel->setSortedIndex(&sortedIndex);
     lbTracklist->setModel(trackModel);
     lbTracklist->setItemDelegate(new TTrackListDelegate(lbTracklist));
     lbTracklist->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -83,6 +84,8 @@ void TFormMain::ScanFolder(const QString& folderArg) {
     if (!found)
         return;
 
+    // One listing of each bound collection per scan: what was put there meanwhile shows from now on.
+    updateSortedIndex(true);
     trackModel->beginUpdate();
     trackModel->clear();
     const QString parent = getParentFolder(currentFolder);
@@ -101,6 +104,7 @@ void TFormMain::ScanFolder(const QString& folderArg) {
 
     currentFolder = withDelim(folder);
     currentFile.clear();
+    rememberTrack(QString()); // until a track of this folder starts, there is none to go on at
     addLogValue("> Found", QStringLiteral("%1 files(s)").arg(listing.files.size()));
     selectFirstTrack();
 }
@@ -113,17 +117,18 @@ void TFormMain::addTrackItem(const QString& title, const QString& subtitle, cons
 
 void TFormMain::selectFirstTrack() {
     const auto isTrack = [this](int r) { return trackModel->entry(r).kind == TTrackListModel::kindTrack; };
-    int row = firstTrackRow(trackModel->count(), isTrack);
-    // A track named by an open request (command line, drop) starts instead of the first one.
+    // A track named by an open request (command line, drop) starts first; else, at start-up, the track the
+    // user stopped at, while the folder still holds it; else the first track.
     const QString wanted = std::exchange(preferredTrack, QString());
-    if (!wanted.isEmpty()) {
-        for (int r = 0; r < trackModel->count(); ++r) {
-            if (isTrack(r) && trackModel->entry(r).description == wanted) {
-                row = r;
-                break;
-            }
+    int row = -1;
+    for (const QString& name : {wanted, resumeTrack}) {
+        if (row < 0 && !name.isEmpty()) {
+            const int r = getTrackIndexByName(name);
+            row = r >= 0 && isTrack(r) ? r : -1;
         }
     }
+    if (row < 0)
+        row = firstTrackRow(trackModel->count(), isTrack);
     if (row < 0)
         return;
     currentFile = trackModel->entry(row).description;

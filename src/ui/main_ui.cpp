@@ -1,4 +1,5 @@
 // Building the main window's controls and its action table.
+#include "heldKeyGuard.h"
 #include "main.h"
 #include "sbWidgets.h"
 
@@ -93,6 +94,13 @@ void TFormMain::buildActions() {
                         QKeySequence(QStringLiteral("Ctrl+F12")));
     Action1 = makeAction("Action1", QStringLiteral("Scan text res"), QString(),
                          QKeySequence(QStringLiteral("Ctrl+F11")));
+    actUndoLike = makeAction("actUndoLike", QStringLiteral("Take back last Like"),
+                             QStringLiteral("Take back the last Like: remove the copy it made"),
+                             QKeySequence(QStringLiteral("Ctrl+Z")));
+    // A held key takes back one Like, not one per repeat.
+    actUndoLike->setAutoRepeat(false);
+    new THeldKeyGuard(this);
+    actUndoLike->setEnabled(false);
 
     actPrev->setIcon(QIcon(QStringLiteral(":/icons/prev.svg")));
     actRewind->setIcon(QIcon(QStringLiteral(":/icons/rewind.svg")));

@@ -533,6 +533,7 @@ private slots:
                  << "Create new folder";
         if (offersDelete)
             expected << "Delete from collection";
+        expected << "Take back last Like";
         QCOMPARE(menuTexts(w->PM_LIBS), expected);
 
         // The entry binds the button to the folder's own bytes.
@@ -558,7 +559,7 @@ private slots:
             QVERIFY(QDir(lib(name)).removeRecursively());
         emit w->btnLib1->customContextMenuRequested(QPoint(5, 5));
         QTRY_VERIFY(w->PM_LIBS->isVisible());
-        QCOMPARE(menuTexts(w->PM_LIBS), (QStringList{"-", "Create new folder"}));
+        QCOMPARE(menuTexts(w->PM_LIBS), (QStringList{"-", "Create new folder", "Take back last Like"}));
         w->PM_LIBS->hide();
     }
 

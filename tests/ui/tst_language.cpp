@@ -338,7 +338,10 @@ const QStringList runtimeKeys = {"txt_version", "txt_build", "txt_formats", "lbl
                                  "txt_folder_name_empty", "txt_folder_name_delim", "txt_folder_name_dots",
                                  "txt_folder_exists", "txt_delete_from_collection",
                                  // the options dialog's folder button, and the locale of Qt's own texts
-                                 "txt_choose_folder", "locale"};
+                                 "txt_choose_folder", "locale",
+                                 // taking back a Like
+                                 "txt_like_taken_back", "txt_take_back_missing", "txt_take_back_changed",
+                                 "txt_take_back_failed"};
 
 // The messages of the program's core (errors, reasons), all declared in one table.
 QStringList messageKeys() {
@@ -350,8 +353,8 @@ QStringList messageKeys() {
 
 // The translatable components of the options, help and about windows, by their names.
 // Listed here until the dialogs exist; then build them and take their components as for the main window.
-const QStringList dialogKeys = {
-    "lblFolder", "lblLanguage", "cbPlayNextAfterCopy", "cbAutoOffcet", "cbPlayRandom", "btnOK", "btnCancel"};
+const QStringList dialogKeys = {"lblFolder",    "lblLanguage", "cbPlayNextAfterCopy", "cbAutoOffcet",
+                                "cbPlayRandom", "btnOK",       "btnCancel",           "cbSkipSorted"};
 // Labels of the dialogs that the program fills itself: the title and description come from the opening
 // action, the about window's link and information are set after its translation. A line for
 // lblCaption or lblDescr would put one text over the title of every dialog, so files must not have one.

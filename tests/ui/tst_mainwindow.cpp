@@ -107,6 +107,10 @@ private slots:
                              << "Show Log"
                              << "Show log window"
                              << "Ctrl+F12";
+        QTest::newRow("take back") << "actUndoLike"
+                                   << "Take back last Like"
+                                   << "Take back the last Like: remove the copy it made"
+                                   << "Ctrl+Z";
         QTest::newRow("scan") << "Action1"
                               << "Scan text res"
                               << ""
