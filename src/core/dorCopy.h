@@ -1,7 +1,7 @@
 #pragma once
 // A file copy that never replaces an existing file and never leaves a partial one behind. Qt Core only.
-#include "sbText.h"
 #include "fileStamp.h"
+#include "sbText.h"
 
 #include <QString>
 #include <functional>
