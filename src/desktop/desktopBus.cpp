@@ -187,6 +187,9 @@ public slots:
             return false;
         return bus->command(button == 1 ? Command::Like1 : Command::Like2);
     }
+    // Takes back the most recent Like of this run that made a copy, as Ctrl+Z does. False when there is
+    // nothing to take back.
+    bool TakeBack() { return bus->command(Command::TakeBack); }
     // Opens a folder, or a track's folder playing that track, and raises the window. The path travels as
     // bytes, since a file name need not be valid UTF-8.
     bool Open(const QByteArray& path) {

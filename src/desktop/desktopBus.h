@@ -1,8 +1,8 @@
 #pragma once
 // The program on the session bus: MPRIS 2 (org.mpris.MediaPlayer2 and its Player interface), so that the
 // keyboard's media keys and the panel's media applet control it, and the program's own interface
-// (org.sonabin.Sonabin: Like, Open) for global shortcuts and a second start of the program. It is a client
-// of IRemotePlayer only.
+// (org.sonabin.Sonabin: Like, TakeBack, Open) for global shortcuts and a second start of the program. It is a
+// client of IRemotePlayer only.
 //
 // Threads: user-interface thread; Qt D-Bus delivers the calls there.
 #include "remotePlayer.h"

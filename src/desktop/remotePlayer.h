@@ -8,7 +8,7 @@
 
 class IRemotePlayer {
 public:
-    enum class Command { Play, Pause, PlayPause, Stop, Next, Previous, Like1, Like2 };
+    enum class Command { Play, Pause, PlayPause, Stop, Next, Previous, Like1, Like2, TakeBack };
     enum class Status { Stopped, Playing, Paused };
 
     struct State {

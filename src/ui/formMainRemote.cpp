@@ -67,6 +67,9 @@ bool TFormMainRemote::run(Command command) {
     case Command::Like2:
         action = w.actCommand2;
         break;
+    case Command::TakeBack:
+        action = w.actUndoLike;
+        break;
     }
     if (!action || !action->isEnabled())
         return false;

@@ -301,6 +301,11 @@ private slots:
             };
             QVERIFY(call([&] { return TDesktopBus::sendLike(client, 2, nullptr); }));
             QCOMPARE(fake.ran, QList<IRemotePlayer::Command>{IRemotePlayer::Command::Like2});
+            const QDBusMessage takeBack =
+                QDBusMessage::createMethodCall(TDesktopBus::serviceName, TDesktopBus::objectPath,
+                                               QStringLiteral("org.sonabin.Sonabin"), "TakeBack");
+            QVERIFY(call([&] { return client.call(takeBack).type() == QDBusMessage::ReplyMessage; }));
+            QCOMPARE(fake.ran.last(), IRemotePlayer::Command::TakeBack);
             QVERIFY(!call([&] { return TDesktopBus::sendOpen(client, "/m/none", nullptr); }));
 
             // Seek by any offset: past the end is Next, before the start is the start.
