@@ -190,13 +190,13 @@ void TFormMain::lbTracklistDblClick() {
 }
 
 void TFormMain::actopenFolderExecute() {
-    // Qt's own dialog: it matches the pattern without regard to case, so "a.MP3" shows as well.
+    // Qt's own dialog: it matches the patterns without regard to case, so "a.MP3" shows as well.
     QFileDialog dialog(this, actopenFolder->text());
     dialog.setObjectName("OpenDialog1");
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setNameFilter(QStringLiteral("*.mp3"));
+    dialog.setNameFilter(sb::formatNameFilter());
     dialog.setSizeGripEnabled(true);
     if (QFileInfo(currentFolder).isDir())
         dialog.setDirectory(currentFolder);

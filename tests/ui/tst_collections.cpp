@@ -264,13 +264,16 @@ private slots:
         QCOMPARE(w->lbl_1_count->text(), QStringLiteral("[1]"));
     }
 
-    void countsMp3FilesInAnyCase() {
-        for (const char* name : {"a.mp3", "b.MP3", "c.Mp3", ".hidden.mp3", "d.txt", "e.mp3.part", "mp3"})
+    void countsSupportedFilesInAnyCase() {
+        for (const char* name :
+             {"a.mp3", "b.MP3", "c.Mp3", ".hidden.mp3", "d.txt", "e.mp3.part", "mp3", "f.flac", "g.OGG",
+              "h.oga", "i.Opus", "j.m4a", "k.WAV", "l.aac", "m.flac.part", "n.wma"})
             QVERIFY(sbtest::writeFile(lib("Favorites") + QLatin1String(name), "x"));
         QVERIFY(QDir(lib("Favorites")).mkdir(QStringLiteral("folder.mp3")));
+        QVERIFY(QDir(lib("Favorites")).mkdir(QStringLiteral("folder.flac")));
         w->folderLibrary2 = QStringLiteral("Missing");
         w->updateButtons();
-        QCOMPARE(w->lbl_1_count->text(), QStringLiteral("[4]"));
+        QCOMPARE(w->lbl_1_count->text(), QStringLiteral("[10]"));
         QCOMPARE(w->lbl_2_Count->text(), QStringLiteral("[0]"));
         QCOMPARE(w->lbl_2_Collection->text(), QStringLiteral("Missing"));
         QVERIFY(!QFileInfo::exists(lib("Missing"))); // counting creates nothing

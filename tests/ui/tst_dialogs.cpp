@@ -488,7 +488,8 @@ void TestDialogs::helpKeys() {
 
 void TestDialogs::aboutInfoText() {
     QCOMPARE(TFormAbout::infoText(nullptr),
-             QStringLiteral("Sonabin Free\nVersion: 1.0 Build: 0\n26 Sept 2013\nSupported formats: mp3"));
+             QStringLiteral("Sonabin Free\nVersion: 1.0 Build: 0\n26 Sept 2013\nSupported formats: mp3, "
+                            "flac, ogg, oga, opus, m4a, wav"));
     TLanguageEngine none;
     QCOMPARE(TFormAbout::infoText(&none), TFormAbout::infoText(nullptr));
 }
@@ -499,7 +500,8 @@ void TestDialogs::aboutEmptyLabelsUseDefaults() {
     TLanguageEngine engine;
     engine.LoadFromFile(QStringLiteral("Test.lng"), folder);
     QCOMPARE(TFormAbout::infoText(&engine),
-             QString::fromUtf8("Sonabin Free\nVersión: 1.0 Build: 0\n26 Sept 2013\nSupported formats: mp3"));
+             QString::fromUtf8("Sonabin Free\nVersión: 1.0 Build: 0\n26 Sept 2013\nSupported formats: mp3, "
+                               "flac, ogg, oga, opus, m4a, wav"));
 }
 
 void TestDialogs::aboutThroughMainWindow() {
