@@ -34,12 +34,23 @@ constexpr char kFormats[] = "flac,ogg,wav,mov,mp4,m4a";
 constexpr char kCodecs[] = "flac,vorbis,opus,aac,alac,mp3float,mp3,pcm_s16le,pcm_s24le,pcm_s32le,pcm_u8,"
                            "pcm_f32le,pcm_f64le,pcm_s16be,pcm_s24be,pcm_alaw,pcm_mulaw";
 
+// The open runs on the user-interface thread. Some demuxers walk the whole file while opening (WAV reads
+// chunk headers to its end, eight bytes at a time through a hole of zeros): past this many reads and
+// seeks the file reads as ended, so the open finishes with what was found.
+constexpr int kOpenIoCalls = 20000;
+
 struct Io {
     int fd = -1;
+    int budget = -1; // reads and seeks left while opening; -1 once open
 };
 
 int ioRead(void* opaque, uint8_t* buf, int size) {
-    const int fd = static_cast<Io*>(opaque)->fd;
+    Io* io = static_cast<Io*>(opaque);
+    if (io->budget == 0)
+        return AVERROR_EOF;
+    if (io->budget > 0)
+        --io->budget;
+    const int fd = io->fd;
     for (;;) {
         const ssize_t n = ::read(fd, buf, static_cast<size_t>(size));
         if (n > 0)
@@ -52,7 +63,10 @@ int ioRead(void* opaque, uint8_t* buf, int size) {
 }
 
 int64_t ioSeek(void* opaque, int64_t offset, int whence) {
-    const int fd = static_cast<Io*>(opaque)->fd;
+    Io* io = static_cast<Io*>(opaque);
+    if (io->budget > 0)
+        --io->budget;
+    const int fd = io->fd;
     if (whence & AVSEEK_SIZE) {
         struct stat st {};
         return ::fstat(fd, &st) == 0 ? static_cast<int64_t>(st.st_size) : AVERROR(errno);
@@ -72,7 +86,10 @@ QString tag(const AVDictionary* a, const AVDictionary* b, const char* key) {
 
 class FfmpegDecoder final : public IAudioDecoder {
 public:
-    explicit FfmpegDecoder(int descriptor) { io.fd = descriptor; }
+    explicit FfmpegDecoder(int descriptor) {
+        io.fd = descriptor;
+        io.budget = kOpenIoCalls;
+    }
     ~FfmpegDecoder() override {
         swr_free(&swr);
         av_channel_layout_uninit(&swrLayout);
@@ -116,6 +133,7 @@ public:
         const qint64 dataStart = avio_tell(avio);
         if (avformat_find_stream_info(format, nullptr) < 0)
             return AudioError::Format;
+        io.budget = -1;
         streamIndex = av_find_best_stream(format, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
         if (streamIndex < 0)
             return AudioError::Format;
