@@ -27,9 +27,10 @@ inline int memoryFile(const uint8_t* data, size_t size) {
 
 using OpenDecoder = std::unique_ptr<IAudioDecoder> (*)(int, int&, DecoderOpen);
 
-// Opens, decodes to the end, seeks half-way and back to the start, decoding a little each time. An
-// opened stream has a format and a length, never decodes past that length, and lands where it seeks.
-inline void decodeInput(OpenDecoder open, const uint8_t* data, size_t size) {
+// Opens, decodes, seeks half-way and back to the start, decoding a little each time. An opened stream
+// has a format and a length and lands where it seeks; with `strictLength` it never decodes past that
+// length (libmpg123 may, when a header understates it: the engine then takes the real end).
+inline void decodeInput(OpenDecoder open, const uint8_t* data, size_t size, bool strictLength) {
     int error = AudioError::Ok;
     const auto d = open(memoryFile(data, size), error, DecoderOpen::Play);
     if (!d) {
@@ -39,11 +40,11 @@ inline void decodeInput(OpenDecoder open, const uint8_t* data, size_t size) {
     check(d->rate() > 0 && (d->channels() == 1 || d->channels() == 2), "an open stream has a format");
     check(d->frames() > 0, "an open stream has a length");
     std::vector<unsigned char> buf(static_cast<size_t>(d->frameBytes()) * 4096);
-    // A bound on the work per input: no file of a fuzzer's size holds more than minutes of audio.
-    const qint64 limit = std::min<qint64>(d->frames(), qint64(d->rate()) * 600);
+    // Reads up to about `frames` frames (whole buffers); a bound on the work per input, so that thousands
+    // of inputs a second reach the parsers: an input may claim hours, and decoding them explores nothing.
     const auto readUpTo = [&](qint64 frames) {
         qint64 total = 0;
-        for (int steps = 0; steps < 100000 && total < frames; ++steps) {
+        for (int steps = 0; steps < 2000 && total < frames; ++steps) {
             size_t got = 0;
             const bool more = d->read(buf.data(), buf.size(), got);
             check(got % static_cast<size_t>(d->frameBytes()) == 0, "reads give whole frames");
@@ -53,17 +54,18 @@ inline void decodeInput(OpenDecoder open, const uint8_t* data, size_t size) {
         }
         return total;
     };
-    check(readUpTo(limit) <= d->frames(), "a stream never decodes past its length");
-    const qint64 half = d->frames() / 2;
-    const qint64 reached = d->seek(half);
+    const qint64 all = readUpTo(std::min<qint64>(d->frames(), 65536));
+    check(!strictLength || all <= d->frames(), "a stream never decodes past its length");
+    const qint64 reached = d->seek(d->frames() / 2);
     check(reached == -1 || (reached >= 0 && reached <= d->frames()), "a seek lands inside the stream");
-    if (reached >= 0)
-        check(readUpTo(std::min<qint64>(limit, 48000)) <= d->frames() - reached,
-              "after a seek, no more than is left");
+    if (reached >= 0) {
+        const qint64 rest = readUpTo(std::min<qint64>(d->frames() - reached, 8192));
+        check(!strictLength || rest <= d->frames() - reached, "after a seek, no more than is left");
+    }
     const qint64 start = d->seek(0);
     check(start == -1 || start == 0, "a seek to the start lands there");
     if (start == 0)
-        readUpTo(4096);
+        readUpTo(std::min<qint64>(d->frames(), 4096));
     d->tags();
 }
 

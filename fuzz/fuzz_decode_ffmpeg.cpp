@@ -3,6 +3,6 @@
 #include "fuzz_decode.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    fuzz::decodeInput(&openFfmpegDecoder, data, size);
+    fuzz::decodeInput(&openFfmpegDecoder, data, size, true);
     return 0;
 }

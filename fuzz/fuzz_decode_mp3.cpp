@@ -2,6 +2,6 @@
 #include "fuzz_decode.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    fuzz::decodeInput(&openMpg123Decoder, data, size);
+    fuzz::decodeInput(&openMpg123Decoder, data, size, false);
     return 0;
 }

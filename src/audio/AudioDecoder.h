@@ -23,7 +23,8 @@ public:
 
     // Fixed at open: sample rate in Hz, channels (1 or 2), and the length in frames, exact where the
     // format records it (FLAC's sample count, Ogg's last granule, MP4's edit list, MP3's LAME header or
-    // a frame-header scan). A damaged file may end earlier; it never plays past this length.
+    // a frame-header scan). A damaged file may end earlier. The FFmpeg decoder never goes past this
+    // length; libmpg123 may, when an MP3's header understates it (the engine then takes the real end).
     long rate() const { return rate_; }
     int channels() const { return channels_; }
     qint64 frames() const { return frames_; }
