@@ -78,11 +78,12 @@ QString cachedFile(const QString& name, const QStringList& codec, int rate, int 
 }
 
 QString flacFile(int seconds) {
-    return cachedFile(QStringLiteral("music-%1s.flac").arg(seconds), {"-c:a", "flac"}, 44100, seconds);
+    return cachedFile(QStringLiteral("music-%1s.flac").arg(seconds), {"-c:a", "flac", "-f", "flac"}, 44100,
+                      seconds);
 }
 QString opusFile() {
     return cachedFile(QStringLiteral("music-%1s.opus").arg(kDecodeSeconds),
-                      {"-c:a", "libopus", "-b:a", "128k"}, 48000, kDecodeSeconds);
+                      {"-c:a", "libopus", "-b:a", "128k", "-f", "ogg"}, 48000, kDecodeSeconds);
 }
 
 // The bare program: what any player does with FFmpeg to open a file and know its format and length.
