@@ -515,8 +515,10 @@ void TestDialogs::aboutThroughMainWindow() {
             QCOMPARE(d->lblDescr->text(), QString::fromUtf8("Сведения о программе"));
             QCOMPARE(d->lblLink->text(), sb::homePage);
             QCOMPARE(d->btnOK->text(), QString::fromUtf8("ОК"));
-            QCOMPARE(d->lblInfo->text(), QString::fromUtf8("Sonabin Free\nВерсия: 1.0 Сборка: 0\n"
-                                                           "26 Sept 2013\nПоддерживаемые форматы: mp3"));
+            QCOMPARE(d->lblInfo->text(),
+                     QString::fromUtf8(
+                         "Sonabin Free\nВерсия: 1.0 Сборка: 0\n"
+                         "26 Sept 2013\nПоддерживаемые форматы: mp3, flac, ogg, oga, opus, m4a, wav"));
             QTest::keyClick(d->btnOK, Qt::Key_Return);
             QCOMPARE(d->result(), int(QDialog::Accepted));
         }));
