@@ -316,6 +316,27 @@ private slots:
         checkMovedOn();
     }
 
+    // Any supported file is liked the same way: FLAC and Opus here, each copied whole and counted.
+    void likeCopiesEveryFormat() {
+        const QString folder = sbtest::makeTempDir(QStringLiteral("formats")) + QLatin1Char('/');
+        QVERIFY(
+            sbtest::writeToneFfmpeg(folder + QStringLiteral("a.flac"), QStringLiteral("flac"), 44100 * 3));
+        QVERIFY(sbtest::writeToneFfmpeg(folder + QStringLiteral("b.opus"), QStringLiteral("opus"), 48000 * 3,
+                                        440, 48000));
+        scan(folder);
+        QStringList liked;
+        for (int i = 0; i < 2; ++i) {
+            const QString playing = w->currentFile;
+            QVERIFY(!playing.isEmpty() && !liked.contains(playing));
+            QTRY_VERIFY(w->PLAYER->isPlaying());
+            QTest::keyClick(w.get(), Qt::Key_F1);
+            QVERIFY2(errors.isEmpty(), qPrintable(errors.join('\n')));
+            QCOMPARE(sbtest::readFile(lib("Favorites") + playing), sbtest::readFile(folder + playing));
+            liked << playing;
+            QCOMPARE(w->lbl_1_count->text(), QStringLiteral("[%1]").arg(liked.size()));
+        }
+    }
+
     // Only the name is compared: a file of that name stays as it is, and the player still moves on.
     void likeOfNamePresentCopiesNothing_data() {
         QTest::addColumn<bool>("fromCollection");
