@@ -3,6 +3,9 @@
 // tones back from that file: each whole, at its pitch, in list order, and nothing after the last.
 #include "const_sb.h"
 #include "dorTools.h"
+#if __has_include("folderListing.h")
+#include "folderListing.h"
+#endif
 #include "sbtest.h"
 
 #include <QDir>
@@ -95,8 +98,15 @@ private slots:
             QVERIFY(sbtest::writeToneFfmpeg(music + t.name, t.format, frames, t.frequency, t.rate, 2));
             toneOf.insert(t.name, t.frequency);
         }
+        // The list's order is the core listing's: by name where the sorted listing is built in.
+#if __has_include("folderListing.h")
+        const QStringList order = listFolder(music, sb::appFormats).files;
+        QCOMPARE(order, (QStringList{"1 lame.mp3", "2 lossless.flac", "3 vorbis.ogg", "4 vorbis.oga",
+                                     "5 voice.opus", "6 store.m4a", "7 plain.wav"}));
+#else
         QStringList order;
         QVERIFY(getFileList(&order, music, sb::appFormats, false) == 7);
+#endif
 
         // The start folder comes from the settings file.
         const QString ini =
