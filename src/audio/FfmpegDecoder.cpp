@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <mutex>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -417,7 +418,9 @@ private:
 } // namespace
 
 std::unique_ptr<IAudioDecoder> openFfmpegDecoder(int fd, int& error, DecoderOpen mode) {
-    av_log_set_level(AV_LOG_QUIET);
+    // A damaged file is an ordinary event here, not something to print.
+    static std::once_flag quiet;
+    std::call_once(quiet, [] { av_log_set_level(AV_LOG_QUIET); });
     auto decoder = std::make_unique<FfmpegDecoder>(fd);
     error = decoder->open(mode);
     if (error != AudioError::Ok)
