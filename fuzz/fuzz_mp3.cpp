@@ -1,7 +1,8 @@
-// The MP3 opener and the decoder: any bytes as an MP3 file, opened by the real engine and played to the
-// end on SDL's disk driver writing to /dev/null with no delay, so that no device and no real time is
-// involved. A file either fails to open with a file or format error, or opens with a length and plays
-// to an end where the position equals the length. A stream that never ends is a hang (-timeout).
+// The engine with its decoders: any bytes as an audio file (the engine picks the decoder by content),
+// opened by the real engine and played to the end on SDL's disk driver writing to /dev/null with no
+// delay, so that no device and no real time is involved. A file either fails to open with a file or format
+// error, or opens with a length and plays to an end where the position equals the length. A stream that never
+// ends is a hang (-timeout).
 #include "AudioEngine.h"
 #include "fuzz_common.h"
 

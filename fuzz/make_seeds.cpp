@@ -4,6 +4,7 @@
 #include "sbtest.h"
 
 #include <QDir>
+#include <QFile>
 #include <QStringConverter>
 #include <cstdio>
 
@@ -78,6 +79,35 @@ int main(int argc, char** argv) {
     };
     for (const Seed& seed : tones)
         ok &= sbtest::writeToneMp3(mp3 + QLatin1Char('/') + QLatin1String(seed.name), seed.spec);
+    // The decoder-level MP3 target starts from the same files; the device-level target also gets the
+    // other formats, as the engine picks their decoder by content.
+    const QString decodeMp3 = folder + QStringLiteral("/fuzz_decode_mp3");
+    QDir().mkpath(decodeMp3);
+    for (const Seed& seed : tones)
+        ok &= sbtest::writeToneMp3(decodeMp3 + QLatin1Char('/') + QLatin1String(seed.name), seed.spec);
+
+    // Short tones of every FFmpeg format, made with the ffmpeg tool (skipped when it is missing).
+    const QString decodeFfmpeg = folder + QStringLiteral("/fuzz_decode_ffmpeg");
+    QDir().mkpath(decodeFfmpeg);
+    struct FfSeed {
+        const char* name;
+        const char* format;
+        int frames;
+        int rate;
+        int channels;
+    };
+    const FfSeed ffSeeds[] = {
+        {"stereo.flac", "flac", 4410, 44100, 2},  {"mono.flac", "flac", 1000, 8000, 1},
+        {"stereo.ogg", "vorbis", 4410, 44100, 2}, {"mono.ogg", "vorbis", 2205, 22050, 1},
+        {"stereo.opus", "opus", 4800, 48000, 2},  {"mono.opus", "opus", 2400, 48000, 1},
+        {"stereo.m4a", "aac", 4410, 44100, 2},    {"mono.m4a", "aac", 2048, 22050, 1},
+        {"stereo.wav", "wav", 441, 44100, 2},     {"mono.wav", "wav", 800, 8000, 1}};
+    for (const FfSeed& seed : ffSeeds) {
+        const QString path = decodeFfmpeg + QLatin1Char('/') + QLatin1String(seed.name);
+        if (sbtest::writeToneFfmpeg(path, QLatin1String(seed.format), seed.frames, 440.0, seed.rate,
+                                    seed.channels))
+            QFile::copy(path, mp3 + QStringLiteral("/ffmpeg-") + QLatin1String(seed.name));
+    }
 
     // Tags: an ID3v2.4 tag in front (UTF-8 title, Latin-1 artist) and an ID3v1 tag at the end.
     const QString tags = folder + QStringLiteral("/fuzz_tags");

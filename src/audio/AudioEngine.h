@@ -1,6 +1,7 @@
 #pragma once
 // The audio engine: a small channel interface the player object talks to. One real implementation
-// (libmpg123 + SDL2, createDefaultAudioEngine) and, in tests, fakes.
+// (createDefaultAudioEngine: a decoder per stream, libmpg123 for MP3 and FFmpeg for FLAC, Ogg Vorbis,
+// Opus, M4A/AAC and WAV, and SDL2 for output) and, in tests, fakes.
 //
 // Units: positions and lengths are signed 64-bit byte offsets into the decoded 16-bit PCM at the
 // stream's own sample rate and channel count (a 90 s 44.1 kHz stereo file is 15,876,000 bytes). Byte
@@ -25,7 +26,7 @@ enum : int {
     FileOpen = 2,    // the file is missing or cannot be read
     Driver = 3,      // no usable audio driver or output device
     Handle = 4,      // handle 0 or a handle that was freed
-    Format = 5,      // the file holds no decodable MPEG audio
+    Format = 5,      // the file holds no audio in a supported format
     Position = 6,    // the requested position lies beyond the stream's end
     NotInit = 7,     // init has not succeeded (or release was called)
     AlreadyInit = 8, // init called twice
@@ -59,8 +60,10 @@ public:
     // The code of the most recent operation (an AudioError value).
     virtual int lastError() const = 0;
 
-    // Opens an MP3 file as a stopped stream at position 0 and works out its exact length; costs at
-    // most a scan of the file's frame headers, never a decode of the whole file. Returns the new
+    // Opens an audio file (MP3, FLAC, Ogg Vorbis, Opus, M4A/AAC, WAV; the decoder is picked by the
+    // content, not the name) as a stopped stream at position 0 and works out its exact length; costs
+    // at most a scan of an MP3's frame headers, never a decode of the whole file. Only a regular file
+    // opens (a pipe or device named like a track is FileOpen, found without blocking). Returns the new
     // handle, or 0 on failure (NotInit, FileOpen, Format, Memory).
     virtual quint32 openFile(const QString& path) = 0;
 
@@ -102,5 +105,5 @@ public:
     virtual double bytesToSeconds(quint32 handle, qint64 bytes) const = 0;
 };
 
-// The libmpg123 + SDL2 engine, not yet initialised.
+// The real engine (libmpg123 and FFmpeg decoders, SDL2 output), not yet initialised.
 std::unique_ptr<IAudioEngine> createDefaultAudioEngine();

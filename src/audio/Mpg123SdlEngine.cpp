@@ -1,11 +1,12 @@
-// The audio engine on libmpg123 (decoding) and SDL2 (output).
+// The audio engine: a decoder per stream (AudioDecoder.h: libmpg123 for MP3, FFmpeg for the other
+// formats, picked by content) and SDL2 for output.
 //
 // Threads:
 // - the user-interface thread makes every IAudioEngine call. openFile opens and measures the file
-//   (mpg123_open, format, Xing/LAME length or a frame-header scan) before the stream is published;
+//   (format, exact length; for MP3 at most a frame-header scan) before the stream is published;
 //   after that the UI thread only changes flags and counters.
 // - the decoder thread (one per engine, from init to release) alone touches a published stream's
-//   mpg123 handle and its SDL_AudioStream converter: from a stream's first play on, it decodes,
+//   decoder and its SDL_AudioStream converter: from a stream's first play on, it decodes,
 //   converts to the device format (a stream already in that format is decoded straight into its
 //   blocks) and queues the result as blocks, keeping the stream 1 to 2 s ahead of the device, and
 //   carries out seeks.
@@ -21,16 +22,18 @@
 // the callback never holds a reference.
 #include "AudioEngine.h"
 
-#include <QFile>
+#include "AudioDecoder.h"
+#include "fsPath.h"
+
 #include <SDL.h>
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <cmath>
 #include <condition_variable>
 #include <cstring>
 #include <deque>
 #include <map>
-#include <mpg123.h>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -43,7 +46,8 @@ constexpr Uint16 kDeviceSamples = 2048;      // frames per device callback: abou
 constexpr double kAheadSeconds = 2.0;        // how far the decoder keeps each stream ahead of the device; it
                                              // wakes when a stream falls below half of that and fills it up:
                                              // a wake-up a second, each with a second's worth of decoding
-constexpr size_t kChunkBytes = 8 * 1152 * 4; // one decode step: eight MPEG frames of 16-bit stereo
+constexpr size_t kChunkBytes = 8 * 1152 * 4; // one decode step: eight MPEG frames of 16-bit stereo, or
+                                             // about 0.2 s of any format
 constexpr int kMaxEmptyReads = 64;           // reads without output before a stream counts as ended
 
 // Decoded audio in the device's format, with the stretch of the source it came from.
@@ -56,16 +60,14 @@ struct Block {
 
 struct Stream {
     // `converter` is null when the file is already in the device's format.
-    Stream(mpg123_handle* decoder, SDL_AudioStream* converter) : mh(decoder), conv(converter) {}
-    ~Stream() {
-        SDL_FreeAudioStream(conv);
-        mpg123_delete(mh);
-    }
+    Stream(std::unique_ptr<IAudioDecoder> decoder, SDL_AudioStream* converter)
+        : dec(std::move(decoder)), conv(converter) {}
+    ~Stream() { SDL_FreeAudioStream(conv); } // the decoder closes its file
     Stream(const Stream&) = delete;
     Stream& operator=(const Stream&) = delete;
 
     // Fixed at open.
-    mpg123_handle* const mh;
+    const std::unique_ptr<IAudioDecoder> dec;
     SDL_AudioStream* const conv;
     long rate = 0;
     int channels = 0;
@@ -109,10 +111,7 @@ void mixInto(qint16* dst, const qint16* src, size_t n) {
 
 class Mpg123SdlEngine final : public IAudioEngine {
 public:
-    Mpg123SdlEngine() {
-        static std::once_flag once;
-        std::call_once(once, [] { mpg123_init(); });
-    }
+    Mpg123SdlEngine() = default;
     ~Mpg123SdlEngine() override { release(); }
 
     quint32 version() const override {
@@ -188,52 +187,17 @@ public:
     quint32 openFile(const QString& path) override {
         if (deviceId == 0)
             return failHandle(AudioError::NotInit);
-        int err = MPG123_OK;
-        mpg123_handle* mh = mpg123_new(nullptr, &err);
-        if (!mh)
-            return failHandle(AudioError::Memory);
-        mpg123_param(mh, MPG123_ADD_FLAGS, MPG123_GAPLESS | MPG123_QUIET, 0);
-        mpg123_param(mh, MPG123_REMOVE_FLAGS, MPG123_FUZZY, 0);
-        // 16-bit at the file's own rate and channel count: byte positions count exactly that.
-        mpg123_format_none(mh);
-        const long* rates = nullptr;
-        size_t rateCount = 0;
-        mpg123_rates(&rates, &rateCount);
-        for (size_t i = 0; i < rateCount; ++i)
-            mpg123_format(mh, rates[i], MPG123_MONO | MPG123_STEREO, MPG123_ENC_SIGNED_16);
-
-        // Local 8-bit bytes, so that any name the file system holds can be opened.
-        const QByteArray name = QFile::encodeName(path);
-        if (path.isEmpty() || mpg123_open(mh, name.constData()) != MPG123_OK) {
-            mpg123_delete(mh);
-            return failHandle(AudioError::FileOpen);
-        }
-        long rate = 0;
-        int channels = 0;
-        int encoding = 0;
-        if (mpg123_getformat(mh, &rate, &channels, &encoding) != MPG123_OK || rate <= 0 ||
-            (channels != 1 && channels != 2)) {
-            mpg123_delete(mh);
-            return failHandle(AudioError::Format);
-        }
-        // Keep that format for the whole file: a stray frame of another rate is resampled by the
-        // decoder instead of changing what a byte position means.
-        mpg123_format_none(mh);
-        mpg123_format(mh, rate, channels, MPG123_ENC_SIGNED_16);
-
-        // The LAME header's count is exact (gapless); otherwise count the frames.
-        long accurate = 0;
-        long encDelay = -1;
-        double unused = 0;
-        mpg123_getstate(mh, MPG123_ACCURATE, &accurate, &unused);
-        mpg123_getstate(mh, MPG123_ENC_DELAY, &encDelay, &unused);
-        if (!accurate || encDelay < 0)
-            mpg123_scan(mh);
-        const off_t frames = mpg123_length(mh);
-        if (frames <= 0) {
-            mpg123_delete(mh);
-            return failHandle(AudioError::Format);
-        }
+        // Only a regular file, opened without blocking: a pipe named like a track does not open.
+        const int fd = openRegularFile(path);
+        if (fd < 0)
+            return failHandle(errno == ENOMEM ? AudioError::Memory : AudioError::FileOpen);
+        int err = AudioError::Ok;
+        std::unique_ptr<IAudioDecoder> dec = openAudioDecoder(fd, err); // owns fd from here on
+        if (!dec)
+            return failHandle(err);
+        const long rate = dec->rate();
+        const int channels = dec->channels();
+        const qint64 frames = dec->frames();
 
         // Most files are already 44.1 kHz stereo: they skip the converter and its two copies.
         const bool direct = channels == kDeviceChannels && rate == deviceRate;
@@ -241,11 +205,9 @@ public:
             direct ? nullptr
                    : SDL_NewAudioStream(AUDIO_S16SYS, static_cast<Uint8>(channels), static_cast<int>(rate),
                                         AUDIO_S16SYS, kDeviceChannels, deviceRate);
-        if (!direct && !conv) {
-            mpg123_delete(mh);
-            return failHandle(AudioError::Memory);
-        }
-        auto s = std::make_shared<Stream>(mh, conv);
+        if (!direct && !conv)
+            return failHandle(AudioError::Format); // a rate or layout SDL cannot convert
+        auto s = std::make_shared<Stream>(std::move(dec), conv);
         s->rate = rate;
         s->channels = channels;
         s->frameBytes = 2 * channels;
@@ -559,10 +521,10 @@ private:
     static void decodeStep(Stream& s, bool seek, qint64 seekFrame, std::vector<unsigned char>& src,
                            Block& block, bool& eof) {
         if (seek) {
-            const off_t reached = mpg123_seek(s.mh, static_cast<off_t>(seekFrame), SEEK_SET);
+            const qint64 reached = s.dec->seek(seekFrame);
             if (s.conv)
                 SDL_AudioStreamClear(s.conv);
-            s.decodePos = (reached >= 0 ? static_cast<qint64>(reached) : seekFrame) * s.frameBytes;
+            s.decodePos = (reached >= 0 ? reached : seekFrame) * s.frameBytes;
             s.blockStart = s.decodePos;
             s.emptyReads = 0;
             s.srcFrames = 0;
@@ -578,8 +540,7 @@ private:
                 into = reinterpret_cast<unsigned char*>(block.pcm.data());
             }
             size_t got = 0;
-            const int rc = mpg123_read(s.mh, into, src.size(), &got);
-            got -= got % static_cast<size_t>(s.frameBytes);
+            const bool more = s.dec->read(into, src.size(), got);
             if (!s.conv)
                 block.pcm.resize(got / sizeof(qint16));
             if (got > 0) {
@@ -588,11 +549,11 @@ private:
                 s.decodePos += static_cast<qint64>(got);
                 s.srcFrames += static_cast<qint64>(got) / s.frameBytes;
                 s.emptyReads = 0;
-            } else if (rc == MPG123_OK && ++s.emptyReads > kMaxEmptyReads) {
+            } else if (more && ++s.emptyReads > kMaxEmptyReads) {
                 eof = true;
             }
-            if (rc != MPG123_OK && rc != MPG123_NEW_FORMAT)
-                eof = true; // MPG123_DONE, or damage the decoder cannot get past
+            if (!more)
+                eof = true; // the end, or damage the decoder cannot get past
         }
         if (s.conv)
             takeConverted(s, block, eof);

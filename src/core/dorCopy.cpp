@@ -341,7 +341,7 @@ TCopyResult copyFileNoReplace(const QString& source, const QString& target, TFil
         return TCopyResult::TargetExists;
 
     // A short hidden name of our own: the final name may already be as long as the file system allows, and
-    // an extension other than ".mp3" keeps a leftover out of every count.
+    // an extension that is no audio format keeps a leftover out of every count.
     const QByteArray folder = folderOf(dst);
     TempGuard temp;
     Fd out;

@@ -106,7 +106,7 @@ void TFormMain::initFolders(bool reset) {
 
 void TFormMain::updateButtons() {
     const auto count = [this](const QString& lib) {
-        return addBrackets(QString::number(countFiles(folderLibraryBase + lib, QStringLiteral("mp3"))),
+        return addBrackets(QString::number(countFiles(folderLibraryBase + lib, sb::appFormats)),
                            QLatin1Char('['), QLatin1Char(']'), QStringLiteral("..."));
     };
     // A folder name is shown as it is, even one that looks like markup.

@@ -218,7 +218,7 @@ void TFormMain::actopenFolderExecute() {
     dialog.setObjectName("OpenDialog1");
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setNameFilter(QStringLiteral("*.mp3"));
+    dialog.setNameFilter(sb::formatNameFilter());
     dialog.setSizeGripEnabled(true);
     dialog.resize(820, 520); // room for the columns of Qt's dialog; a desktop's own dialog keeps its size
     if (isFolder(currentFolder))

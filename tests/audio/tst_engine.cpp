@@ -1,6 +1,6 @@
-// The real engine (libmpg123 + SDL2) on SDL's disk driver: what reaches the "device" is read back from
-// the file the driver writes and checked for its tone, its pauses and its seeks. Fixtures are made here
-// with libmp3lame, the damaged ones by hand.
+// The real engine (libmpg123 and FFmpeg decoders, SDL2) on SDL's disk driver: what reaches the "device" is
+// read back from the file the driver writes and checked for its tone, its pauses and its seeks. Fixtures are
+// made here with libmp3lame, the damaged ones by hand.
 #include "AudioEngine.h"
 #include "dorBass.h"
 #include "sbtest.h"
@@ -311,6 +311,64 @@ private slots:
                  qPrintable(QString::number(out.frequency(loud))));
         QVERIFY2(std::abs(out.toneSeconds() - 1.0) < 0.02, qPrintable(QString::number(out.toneSeconds())));
         QCOMPARE(out.longestInnerSilence(), 0.0);
+    }
+
+    // The other formats through the whole engine: exact length at open, a pause, a jump past the middle,
+    // the end at the length, and the tone at its pitch on the device.
+    void everyFormatPlaysSeeksAndEnds_data() {
+        QTest::addColumn<QString>("format");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("rate");
+        QTest::newRow("FLAC") << "flac"
+                              << "tone.flac" << 44100;
+        QTest::newRow("Ogg Vorbis") << "vorbis"
+                                    << "tone.ogg" << 44100;
+        QTest::newRow("Opus") << "opus"
+                              << "tone.opus" << 48000;
+        QTest::newRow("M4A/AAC") << "aac"
+                                 << "tone.m4a" << 48000;
+        QTest::newRow("WAV, 22 kHz") << "wav"
+                                     << "tone.wav" << 22050;
+        QTest::newRow("MP3 named .flac") << "mp3"
+                                         << "really-mp3.flac" << 44100;
+    }
+    void everyFormatPlaysSeeksAndEnds() {
+        QFETCH(QString, format);
+        QFETCH(QString, name);
+        QFETCH(int, rate);
+        const qint64 frames = qint64(rate) * 2;
+        const QString path = dir + QLatin1Char('/') + name;
+        QVERIFY(sbtest::writeToneFfmpeg(path, format, frames, 660.0, rate, 2));
+        QString outPath;
+        auto e = diskEngine(&outPath);
+        QVERIFY(e->init(-1, 44100, 0, 0));
+        const quint32 h = e->openFile(path);
+        QVERIFY(h != 0);
+        QCOMPARE(e->length(h), frames * 4);
+        QCOMPARE(e->secondsToBytes(h, 1.0), qint64(rate) * 4);
+        QVERIFY(e->play(h, false));
+        QTRY_VERIFY_WITH_TIMEOUT(e->position(h) >= qint64(rate) * 4 / 4, 5000);
+        QVERIFY(e->pause(h));
+        const qint64 pausedAt = e->position(h);
+        QTest::qWait(200);
+        QCOMPARE(e->position(h), pausedAt);
+        QVERIFY(e->setPosition(h, frames * 4 * 3 / 4 + 2)); // snapped to a whole frame
+        QCOMPARE(e->position(h), frames * 3);
+        QVERIFY(e->play(h, false));
+        waitForEnd(*e, h, 5000);
+        QCOMPARE(e->position(h), e->length(h));
+        QCOMPARE(e->length(h), frames * 4);
+        e->release();
+
+        const Output out(sbtest::readFile(outPath));
+        const auto loud = [&](size_t w) { return bool(out.loud[w]); };
+        QVERIFY2(std::abs(out.frequency(loud) - 660) < 660 * 0.02,
+                 qPrintable(QString::number(out.frequency(loud))));
+        // What played: up to the pause and the last quarter.
+        const double heard = out.seconds(loud);
+        const double expected = double(pausedAt) / (rate * 4) + 0.5;
+        QVERIFY2(std::abs(heard - expected) < 0.1,
+                 qPrintable(QStringLiteral("%1 %2").arg(heard).arg(expected)));
     }
 
     // 2 s of 440 Hz then 2 s of 880 Hz: play, pause for half a second, continue, jump to 3 s.

@@ -2,6 +2,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QMap>
+#include <QProcess>
 #include <QSaveFile>
 #include <QUuid>
 #include <cmath>
@@ -59,6 +61,58 @@ QByteArray toneMp3(const ToneSpec& spec) {
 bool writeToneMp3(const QString& path, const ToneSpec& spec) {
     const QByteArray bytes = toneMp3(spec);
     return !bytes.isEmpty() && writeFile(path, bytes);
+}
+
+bool writeToneFfmpeg(const QString& path, const QString& format, qint64 frames, double frequency,
+                     int sampleRate, int channels, const QStringList& extra) {
+    static const QMap<QString, QStringList> codec = {
+        {"flac", {"-c:a", "flac", "-f", "flac"}},    {"vorbis", {"-c:a", "libvorbis", "-f", "ogg"}},
+        {"opus", {"-c:a", "libopus", "-f", "ogg"}},  {"aac", {"-c:a", "aac", "-f", "ipod"}},
+        {"wav", {"-c:a", "pcm_s16le", "-f", "wav"}}, {"mp3", {"-c:a", "libmp3lame", "-f", "mp3"}}};
+    if (!codec.contains(format))
+        return false;
+    // A source longer than wanted, cut at the exact sample.
+    const double seconds = double(frames) / sampleRate + 1.0;
+    QStringList args = {"-nostdin",
+                        "-v",
+                        "error",
+                        "-y",
+                        "-f",
+                        "lavfi",
+                        "-i",
+                        QStringLiteral("sine=frequency=%1:sample_rate=%2:duration=%3")
+                            .arg(frequency)
+                            .arg(sampleRate)
+                            .arg(seconds, 0, 'f', 3),
+                        "-af",
+                        QStringLiteral("volume=4,atrim=end_sample=%1").arg(frames),
+                        "-ac",
+                        QString::number(channels)};
+    args += codec.value(format);
+    // The MP4 edit list counts in the movie's time scale, by default milliseconds: at the sample rate
+    // the file records its length to the sample, as music-store files do.
+    if (format == QLatin1String("aac"))
+        args << "-movie_timescale" << QString::number(sampleRate);
+    args += extra;
+    args << path;
+    QProcess p;
+    p.start(QStringLiteral("ffmpeg"), args);
+    const bool ok = p.waitForFinished(60000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+    if (!ok) {
+        qWarning("ffmpeg failed: %s", p.readAllStandardError().constData());
+        QFile::remove(path);
+    }
+    return ok;
+}
+
+QByteArray toneFfmpeg(const QString& format, qint64 frames, double frequency, int sampleRate, int channels,
+                      const QStringList& extra) {
+    const QString path = makeTempDir(QStringLiteral("ffmpeg-tone")) + QStringLiteral("/tone");
+    QByteArray bytes;
+    if (writeToneFfmpeg(path, format, frames, frequency, sampleRate, channels, extra))
+        bytes = readFile(path);
+    QDir(path.left(path.lastIndexOf('/'))).removeRecursively();
+    return bytes;
 }
 
 bool writeFile(const QString& path, const QByteArray& bytes) {

@@ -1,7 +1,9 @@
 #pragma once
-// Shared test fixtures: MP3 files made at test time with libmp3lame, and small file helpers.
+// Shared test fixtures: MP3 files made at test time with libmp3lame, the other formats with the ffmpeg
+// tool, and small file helpers.
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 namespace sbtest {
 
@@ -19,6 +21,15 @@ struct ToneSpec {
 bool writeToneMp3(const QString& path, const ToneSpec& spec);
 // The encoded bytes of a tone, for tests that damage them.
 QByteArray toneMp3(const ToneSpec& spec);
+
+// Encodes a sine tone of exactly `frames` sample frames with the ffmpeg command-line tool. `format` is
+// one of "flac", "vorbis" (.ogg), "opus", "aac" (.m4a), "wav", "mp3"; `extra` adds output options (for
+// example {"-metadata", "title=x"} or {"-movflags", "+faststart"}). Returns false when it fails.
+bool writeToneFfmpeg(const QString& path, const QString& format, qint64 frames, double frequency = 440.0,
+                     int sampleRate = 44100, int channels = 2, const QStringList& extra = {});
+// The encoded bytes of such a tone (written through a temporary file), empty on failure.
+QByteArray toneFfmpeg(const QString& format, qint64 frames, double frequency = 440.0, int sampleRate = 44100,
+                      int channels = 2, const QStringList& extra = {});
 
 bool writeFile(const QString& path, const QByteArray& bytes);
 QByteArray readFile(const QString& path);

@@ -266,13 +266,16 @@ private slots:
         QCOMPARE(w->lbl_1_count->text(), QStringLiteral("[1]"));
     }
 
-    void countsMp3FilesInAnyCase() {
-        for (const char* name : {"a.mp3", "b.MP3", "c.Mp3", ".hidden.mp3", "d.txt", "e.mp3.part", "mp3"})
+    void countsSupportedFilesInAnyCase() {
+        for (const char* name :
+             {"a.mp3", "b.MP3", "c.Mp3", ".hidden.mp3", "d.txt", "e.mp3.part", "mp3", "f.flac", "g.OGG",
+              "h.oga", "i.Opus", "j.m4a", "k.WAV", "l.aac", "m.flac.part", "n.wma"})
             QVERIFY(sbtest::writeFile(lib("Favorites") + QLatin1String(name), "x"));
         QVERIFY(QDir(lib("Favorites")).mkdir(QStringLiteral("folder.mp3")));
+        QVERIFY(QDir(lib("Favorites")).mkdir(QStringLiteral("folder.flac")));
         w->folderLibrary2 = QStringLiteral("Missing");
         w->updateButtons();
-        QCOMPARE(w->lbl_1_count->text(), QStringLiteral("[4]"));
+        QCOMPARE(w->lbl_1_count->text(), QStringLiteral("[10]"));
         QCOMPARE(w->lbl_2_Count->text(), QStringLiteral("[0]"));
         QCOMPARE(w->lbl_2_Collection->text(), QStringLiteral("Missing"));
         QVERIFY(!QFileInfo::exists(lib("Missing"))); // counting creates nothing
@@ -313,6 +316,27 @@ private slots:
         QCOMPARE(w->lbl_1_count->text(), button == 1 ? QStringLiteral("[2]") : QStringLiteral("[0]"));
         QCOMPARE(w->lbl_2_Count->text(), button == 2 ? QStringLiteral("[2]") : QStringLiteral("[0]"));
         checkMovedOn();
+    }
+
+    // Any supported file is liked the same way: FLAC and Opus here, each copied whole and counted.
+    void likeCopiesEveryFormat() {
+        const QString folder = sbtest::makeTempDir(QStringLiteral("formats")) + QLatin1Char('/');
+        QVERIFY(
+            sbtest::writeToneFfmpeg(folder + QStringLiteral("a.flac"), QStringLiteral("flac"), 44100 * 3));
+        QVERIFY(sbtest::writeToneFfmpeg(folder + QStringLiteral("b.opus"), QStringLiteral("opus"), 48000 * 3,
+                                        440, 48000));
+        scan(folder);
+        QStringList liked;
+        for (int i = 0; i < 2; ++i) {
+            const QString playing = w->currentFile;
+            QVERIFY(!playing.isEmpty() && !liked.contains(playing));
+            QTRY_VERIFY(w->PLAYER->isPlaying());
+            QTest::keyClick(w.get(), Qt::Key_F1);
+            QVERIFY2(errors.isEmpty(), qPrintable(errors.join('\n')));
+            QCOMPARE(sbtest::readFile(lib("Favorites") + playing), sbtest::readFile(folder + playing));
+            liked << playing;
+            QCOMPARE(w->lbl_1_count->text(), QStringLiteral("[%1]").arg(liked.size()));
+        }
     }
 
     // Only the name is compared: a file of that name stays as it is, and the player still moves on.

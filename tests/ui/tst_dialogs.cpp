@@ -488,7 +488,8 @@ void TestDialogs::helpKeys() {
 
 void TestDialogs::aboutInfoText() {
     QCOMPARE(TFormAbout::infoText(nullptr),
-             QStringLiteral("Sonabin Free\nVersion: 1.0 Build: 0\n26 Sept 2013\nSupported formats: mp3"));
+             QStringLiteral("Sonabin Free\nVersion: 1.0 Build: 0\n26 Sept 2013\nSupported formats: mp3, "
+                            "flac, ogg, oga, opus, m4a, wav"));
     TLanguageEngine none;
     QCOMPARE(TFormAbout::infoText(&none), TFormAbout::infoText(nullptr));
 }
@@ -499,7 +500,8 @@ void TestDialogs::aboutEmptyLabelsUseDefaults() {
     TLanguageEngine engine;
     engine.LoadFromFile(QStringLiteral("Test.lng"), folder);
     QCOMPARE(TFormAbout::infoText(&engine),
-             QString::fromUtf8("Sonabin Free\nVersión: 1.0 Build: 0\n26 Sept 2013\nSupported formats: mp3"));
+             QString::fromUtf8("Sonabin Free\nVersión: 1.0 Build: 0\n26 Sept 2013\nSupported formats: mp3, "
+                               "flac, ogg, oga, opus, m4a, wav"));
 }
 
 void TestDialogs::aboutThroughMainWindow() {
@@ -513,8 +515,10 @@ void TestDialogs::aboutThroughMainWindow() {
             QCOMPARE(d->lblDescr->text(), QString::fromUtf8("Сведения о программе"));
             QCOMPARE(d->lblLink->text(), sb::homePage);
             QCOMPARE(d->btnOK->text(), QString::fromUtf8("ОК"));
-            QCOMPARE(d->lblInfo->text(), QString::fromUtf8("Sonabin Free\nВерсия: 1.0 Сборка: 0\n"
-                                                           "26 Sept 2013\nПоддерживаемые форматы: mp3"));
+            QCOMPARE(d->lblInfo->text(),
+                     QString::fromUtf8(
+                         "Sonabin Free\nВерсия: 1.0 Сборка: 0\n"
+                         "26 Sept 2013\nПоддерживаемые форматы: mp3, flac, ogg, oga, opus, m4a, wav"));
             QTest::keyClick(d->btnOK, Qt::Key_Return);
             QCOMPARE(d->result(), int(QDialog::Accepted));
         }));

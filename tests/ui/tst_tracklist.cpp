@@ -71,6 +71,7 @@ private slots:
     void trackIndexByName();
     void openFolderDialogScansTheChosenFilesFolder();
     void openFolderDialogCancelledChangesNothing();
+    void scanListsEverySupportedFormatByItsExtension();
     void largeFolderHasNoWidgetPerEntry();
 
 private:
@@ -603,7 +604,7 @@ void TestTrackList::openFolderDialogScansTheChosenFilesFolder() {
     });
     form->actopenFolder->trigger();
     QCOMPARE(title, QString("Pick a track"));
-    QCOMPARE(filters, QStringList{"*.mp3"});
+    QCOMPARE(filters, QStringList{"*.mp3 *.flac *.ogg *.oga *.opus *.m4a *.wav"});
     QCOMPARE(form->currentFolder, chosenDir);
     // The folder's first track starts, not the chosen file.
     QCOMPARE(form->currentFile, QString("first.mp3"));
@@ -621,6 +622,29 @@ void TestTrackList::openFolderDialogCancelledChangesNothing() {
     form->actopenFolder->trigger();
     QCOMPARE(form->currentFolder, music);
     QVERIFY(logSince(logStart).filter("ScanFolder").isEmpty());
+}
+
+void TestTrackList::scanListsEverySupportedFormatByItsExtension() {
+    // The title is the extension in capitals; the content does not matter for the list.
+    const QString music = sbtest::makeTempDir("Formats") + "/";
+    const QMap<QString, QString> listed = {{"a.flac", "FLAC"}, {"b.OGG", "OGG"}, {"c.oga", "OGA"},
+                                           {"d.opus", "OPUS"}, {"e.M4a", "M4A"}, {"f.wav", "WAV"},
+                                           {"g.mp3", "MP3"}};
+    for (auto it = listed.cbegin(); it != listed.cend(); ++it)
+        QVERIFY(sbtest::writeFile(music + it.key(), "x"));
+    for (const char* other : {"h.aac", "i.wma", "j.flac.part", "flac"})
+        QVERIFY(sbtest::writeFile(music + other, "x"));
+    scan(music);
+    QMap<QString, QString> shown;
+    for (int row = 0; row < form->trackModel->count(); ++row) {
+        const TTrackEntry& e = form->trackModel->entry(row);
+        if (e.kind == TTrackListModel::kindTrack)
+            shown.insert(e.description, e.title);
+    }
+    QMap<QString, QString> expected;
+    for (auto it = listed.cbegin(); it != listed.cend(); ++it)
+        expected.insert(it.key(), it.value() + blanks);
+    QCOMPARE(shown, expected);
 }
 
 // --- size ---
