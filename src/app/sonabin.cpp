@@ -29,12 +29,13 @@ void installSignalHandlers(QApplication& app) {
     QObject::connect(notifier, &QSocketNotifier::activated, &app, [] {
         char byte;
         [[maybe_unused]] const ssize_t n = ::read(g_signalPipe[0], &byte, 1);
-        // The session may be ending with nobody to answer a message box: an error of the shutdown (the
+        // The session may be ending with nobody to answer a message box: an error from here on (the
         // settings cannot be saved, say) goes to stderr and the program still ends.
-        TFormMain::errorReportHook = [](const QString& text) {
-            std::fprintf(stderr, "sonabin: %s\n", text.toLocal8Bit().constData());
-        };
-        QCoreApplication::quit();
+        TFormMain::sessionEnding = true;
+        // exit() rather than quit(): quit() does nothing before the main loop runs (a start-up error box)
+        // and may be refused by a window; exit() ends every loop running now, a message box's included.
+        // main() then skips the main loop when the signal came during start-up.
+        QCoreApplication::exit(0);
     });
     struct sigaction sa = {};
     sa.sa_handler = onSignal;
@@ -66,8 +67,11 @@ int main(int argc, char* argv[]) {
     int rc = 0;
     {
         auto* window = new TFormMain();
-        window->show();
-        rc = QApplication::exec();
+        // A signal during start-up (while an error box was open, say) ends the program right here.
+        if (!TFormMain::sessionEnding) {
+            window->show();
+            rc = QApplication::exec();
+        }
         delete window;
     }
     freeLogWindow();

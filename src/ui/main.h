@@ -145,9 +145,11 @@ public:
     // Runs `step` as one user action: an exception ends it and is shown in a message box.
     void runGuarded(const std::function<void()>& step);
     static void reportError(QWidget* parent, const std::exception& e);
-    // When set, the error report calls this instead of showing a message box: tests use it, and so does a
-    // shutdown that nobody may be there to answer (a signal from the session).
+    // When set, the error report calls this instead of showing a message box (tests).
     static std::function<void(const QString&)> errorReportHook;
+    // Set when the session ends the program (SIGTERM, SIGINT, SIGHUP): from then on an error goes to stderr,
+    // since nobody may be there to answer a message box.
+    static bool sessionEnding;
     // The base folder used when none is set: ~/Sonabin.
     static QString defaultLibraryBase();
 

@@ -92,6 +92,11 @@ void TFormMain::buildActions() {
     Action1 = makeAction("Action1", QStringLiteral("Scan text res"), QString(),
                          QKeySequence(QStringLiteral("Ctrl+F11")));
 
+    // A held key repeats its shortcut about 30 times a second. Seeking and Next/Previous may go on
+    // repeating; a Like must not copy every track that flies past unheard, nor a toggle flicker.
+    for (QAction* oneShot : {actCommand1, actCommand2, actDelFromLib, actPlayPause})
+        oneShot->setAutoRepeat(false);
+
     actPrev->setIcon(QIcon(QStringLiteral(":/icons/prev.svg")));
     actRewind->setIcon(QIcon(QStringLiteral(":/icons/rewind.svg")));
     actForward->setIcon(QIcon(QStringLiteral(":/icons/forward.svg")));

@@ -23,9 +23,12 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
+#include <QWindow>
 #include <cerrno>
+#include <fcntl.h>
 #include <functional>
 #include <memory>
+#include <sys/file.h>
 #include <sys/mount.h>
 #include <unistd.h>
 
@@ -253,15 +256,70 @@ private slots:
         QVERIFY(QFileInfo(blocker).isFile());
     }
 
-    // What a copy cut short by a crash left in the collections goes when they are set up; nothing else does.
+    // What a copy cut short by a crash left in the collections goes when they are set up, in a collection
+    // of the user's own too; nothing else does, and a part another running instance holds stays.
     void staleCopyPartsGoAtStart() {
+        QVERIFY(QDir(base).mkdir(QStringLiteral("Jazz")));
         QVERIFY(sbtest::writeFile(lib("Favorites") + QStringLiteral(".sonabin-1f.part"), "x"));
         QVERIFY(sbtest::writeFile(lib("Archive") + QStringLiteral(".sonabin-2e.part"), "x"));
+        QVERIFY(sbtest::writeFile(lib("Jazz") + QStringLiteral(".sonabin-3d.part"), "x"));
+        QVERIFY(sbtest::writeFile(lib("Jazz") + QStringLiteral(".sonabin-busy.part"), "x"));
         QVERIFY(sbtest::writeFile(lib("Favorites") + QStringLiteral("kept.mp3"), "x"));
+        const int busy =
+            ::open(QFile::encodeName(lib("Jazz") + QStringLiteral(".sonabin-busy.part")).constData(),
+                   O_RDWR | O_CLOEXEC);
+        QVERIFY(busy >= 0);
+        QVERIFY(::flock(busy, LOCK_EX) == 0);
         w->initFolders(false);
+        ::close(busy);
         QCOMPARE(entries(lib("Favorites")), QStringList{QStringLiteral("kept.mp3")});
         QVERIFY(entries(lib("Archive")).isEmpty());
+        QCOMPARE(entries(lib("Jazz")), QStringList{QStringLiteral(".sonabin-busy.part")});
         QCOMPARE(w->lbl_1_count->text(), QStringLiteral("[1]"));
+    }
+
+    // A held key repeats: a Like runs once however long F1 / F2 is held, a toggle once; moving through
+    // the list and seeking go on repeating.
+    void heldKeyRepeatsOnlyWhereWanted_data() {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<bool>("repeats");
+        QTest::newRow("F1") << int(Qt::Key_F1) << "actCommand1" << false;
+        QTest::newRow("F2") << int(Qt::Key_F2) << "actCommand2" << false;
+        QTest::newRow("Esc") << int(Qt::Key_Escape) << "actPlayPause" << false;
+        QTest::newRow("F5") << int(Qt::Key_F5) << "actPrev" << true;
+        QTest::newRow("F6") << int(Qt::Key_F6) << "actRewind" << true;
+        QTest::newRow("F7") << int(Qt::Key_F7) << "actForward" << true;
+        QTest::newRow("F8") << int(Qt::Key_F8) << "actNext" << true;
+    }
+    void heldKeyRepeatsOnlyWhereWanted() {
+        QFETCH(int, key);
+        QFETCH(QString, action);
+        QFETCH(bool, repeats);
+        auto* act = w->findChild<QAction*>(action);
+        QVERIFY(act);
+        QSignalSpy runs(act, &QAction::triggered);
+        QWindow* window = w->windowHandle();
+        QVERIFY(window);
+        // As the window system delivers a held key: one press, then release and press pairs marked as
+        // automatic repeats, then the real release.
+        constexpr int repeatsSent = 12;
+        const auto send = [&](QEvent::Type type, bool autoRepeat) {
+            qt_handleKeyEvent(window, type, key, Qt::NoModifier, QString(), autoRepeat);
+            QCoreApplication::processEvents();
+        };
+        send(QEvent::KeyPress, false);
+        for (int i = 0; i < repeatsSent; ++i) {
+            send(QEvent::KeyRelease, true);
+            send(QEvent::KeyPress, true);
+        }
+        send(QEvent::KeyRelease, false);
+        QCOMPARE(runs.count(), repeats ? repeatsSent + 1 : 1);
+        if (key == Qt::Key_F1 || key == Qt::Key_F2) {
+            const QString into = key == Qt::Key_F1 ? QStringLiteral("Favorites") : QStringLiteral("Archive");
+            QCOMPARE(entries(lib(into)), QStringList{track});
+            QCOMPARE(nextSpy->count(), 1);
+        }
     }
 
     void countsMp3FilesInAnyCase() {
