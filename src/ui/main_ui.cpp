@@ -3,9 +3,11 @@
 #include "sbWidgets.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QListView>
 #include <QMenu>
@@ -15,6 +17,8 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <QWindow>
+#include <utility>
 
 namespace {
 
@@ -44,6 +48,57 @@ QToolButton* actionButton(QWidget* parent, const char* name, QAction* action, co
     setStyleLookup(b, style);
     return b;
 }
+
+// Keeps a held key from re-running the actions that must run once per press. Qt marks a key's automatic
+// repeats, but on X11 it tells them only by finding the repeat's press already queued behind its
+// release; when the program is busy (a Like copies, the next track opens) the press comes later and
+// passes for a new one. Both halves of a repeat carry the same server time, which a new press never does.
+class TOneShotKeys : public QObject {
+public:
+    TOneShotKeys(QWidget* window, QList<QAction*> actions)
+        : QObject(window), FWindow(window), FActions(std::move(actions)) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        const QEvent::Type type = event->type();
+        if (type != QEvent::KeyRelease && type != QEvent::ShortcutOverride)
+            return false;
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (type == QEvent::KeyRelease) {
+            if (!key->isAutoRepeat()) {
+                FReleasedKey = key->key();
+                FReleasedAt = key->timestamp();
+            }
+            return false;
+        }
+        const bool repeat =
+            key->isAutoRepeat() || (key->key() == FReleasedKey && key->timestamp() == FReleasedAt);
+        if (!repeat || !isOurs(watched) || !isOneShot(key->keyCombination()))
+            return false;
+        // Claimed by the focus widget, the key triggers no shortcut; the press then goes nowhere.
+        key->accept();
+        return true;
+    }
+
+private:
+    bool isOurs(QObject* watched) const {
+        auto* widget = qobject_cast<QWidget*>(watched);
+        return widget ? widget->window() == FWindow
+                      : watched == static_cast<QObject*>(FWindow->windowHandle());
+    }
+    bool isOneShot(QKeyCombination combination) const {
+        const QKeySequence pressed(combination);
+        for (const QAction* action : FActions)
+            if (action->isEnabled() && action->shortcuts().contains(pressed))
+                return true;
+        return false;
+    }
+
+    QWidget* FWindow;
+    QList<QAction*> FActions;
+    int FReleasedKey = 0;
+    quint64 FReleasedAt = 0;
+};
 
 } // namespace
 
@@ -94,8 +149,10 @@ void TFormMain::buildActions() {
 
     // A held key repeats its shortcut about 30 times a second. Seeking and Next/Previous may go on
     // repeating; a Like must not copy every track that flies past unheard, nor a toggle flicker.
-    for (QAction* oneShot : {actCommand1, actCommand2, actDelFromLib, actPlayPause})
+    const QList<QAction*> oneShots = {actCommand1, actCommand2, actDelFromLib, actPlayPause};
+    for (QAction* oneShot : oneShots)
         oneShot->setAutoRepeat(false);
+    qApp->installEventFilter(new TOneShotKeys(this, oneShots));
 
     actPrev->setIcon(QIcon(QStringLiteral(":/icons/prev.svg")));
     actRewind->setIcon(QIcon(QStringLiteral(":/icons/rewind.svg")));
