@@ -71,8 +71,9 @@ protected:
             }
             return false;
         }
-        const bool repeat =
-            key->isAutoRepeat() || (key->key() == FReleasedKey && key->timestamp() == FReleasedAt);
+        // Time 0 means "not known" (synthetic events), never a repeat by itself.
+        const bool repeat = key->isAutoRepeat() || (key->timestamp() != 0 && key->key() == FReleasedKey &&
+                                                    key->timestamp() == FReleasedAt);
         if (!repeat || !isOurs(watched) || !isOneShot(key->keyCombination()))
             return false;
         // Claimed by the focus widget, the key triggers no shortcut; the press then goes nowhere.

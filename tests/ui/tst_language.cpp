@@ -335,7 +335,9 @@ const QStringList runtimeKeys = {"txt_version", "txt_build", "txt_formats", "lbl
                                  "def_libs", "txt_file_exists", "txt_file_exists_hint",
                                  // messages of the collection commands
                                  "txt_folder_name_empty", "txt_folder_name_delim", "txt_folder_name_dots",
-                                 "txt_folder_exists", "txt_delete_from_collection"};
+                                 "txt_folder_exists", "txt_delete_from_collection",
+                                 // the options dialog's refusal of a relative folder
+                                 "txt_folder_not_full_path"};
 
 // The translatable components of the options, help and about windows, by their names.
 // Listed here until the dialogs exist; then build them and take their components as for the main window.
