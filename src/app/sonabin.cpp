@@ -40,12 +40,13 @@ void installSignalHandlers(QApplication& app) {
     QObject::connect(notifier, &QSocketNotifier::activated, &app, [] {
         char byte;
         [[maybe_unused]] const ssize_t n = ::read(g_signalPipe[0], &byte, 1);
-        // The session may be ending with nobody to answer a message box: an error of the shutdown (the
+        // The session may be ending with nobody to answer a message box: an error from here on (the
         // settings cannot be saved, say) goes to stderr and the program still ends.
-        TFormMain::errorReportHook = [](const QString& text) {
-            std::fprintf(stderr, "sonabin: %s\n", text.toLocal8Bit().constData());
-        };
-        QCoreApplication::quit();
+        TFormMain::sessionEnding = true;
+        // exit() rather than quit(): quit() does nothing before the main loop runs (a start-up error box)
+        // and may be refused by a window; exit() ends every loop running now, a message box's included.
+        // main() then skips the main loop when the signal came during start-up.
+        QCoreApplication::exit(0);
     });
     struct sigaction sa = {};
     sa.sa_handler = onSignal;
@@ -133,8 +134,11 @@ int main(int argc, char* argv[]) {
             auto* window = new TFormMain();
             TFormMainRemote remote(*window);
             desktop.setPlayer(&remote);
-            window->show();
-            rc = QApplication::exec();
+            // A signal during start-up (while an error box was open, say) ends the program right here.
+            if (!TFormMain::sessionEnding) {
+                window->show();
+                rc = QApplication::exec();
+            }
             desktop.setPlayer(nullptr);
             delete window;
         }

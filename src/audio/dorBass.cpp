@@ -4,6 +4,7 @@
 #include "const_sb.h"
 #include "dorLog.h"
 #include "dorTools.h"
+#include "fsPath.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -65,8 +66,9 @@ void TBassPlayer::startupFailure(const QString& text) {
     } else {
         std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
     }
+    // A program that cannot play is a failed start: scripts and session managers must see it.
     if (exitHook())
-        exitHook()(0);
+        exitHook()(1);
 }
 
 void TBassPlayer::FreeTrack() {
@@ -81,7 +83,9 @@ void TBassPlayer::FreeTrack() {
 void TBassPlayer::PlayTrack(const QString& sTrack) {
     FreeTrack();
     trackFilename = sTrack;
-    track_stream = engine.openFile(sTrack);
+    // Only a regular file reaches the engine: opening a pipe or a device named like a track would block
+    // this thread for good. Anything else is a file that does not open, passed over at the next tick.
+    track_stream = isRegularFile(sTrack) ? engine.openFile(sTrack) : 0;
     if (FValid) {
         FPositionMax = engine.length(track_stream);
         FTimeTotal = timeText(FPositionMax);

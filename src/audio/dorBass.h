@@ -22,7 +22,7 @@ public:
 
     // Tests the engine's version (0x0204 in the high 16 bits) and initialises it on the default device
     // at 44100 Hz with `appHandle` (the owner window's native handle, or 0). On failure shows a modal
-    // message box with a fixed text and ends the program with exit code 0 through the exit hook; if
+    // message box with a fixed text and ends the program with exit code 1 through the exit hook; if
     // the hook returns (tests), the player is left with Valid() false.
     TBassPlayer(IAudioEngine& engine, quintptr appHandle);
     // Stops playback, frees the current stream and releases the engine.
@@ -41,7 +41,9 @@ public:
     void setOnTimer(TNotifyEvent handler) { FonTimer = std::move(handler); }
 
     // Frees the previous stream, opens `sTrack` (a full path) and starts playing it. A file that does
-    // not open is not reported: the first timer tick, about 250 ms later, raises onComplete.
+    // not open is not reported: the first timer tick, about 250 ms later, raises onComplete. Anything
+    // but a regular file (a pipe, socket, device or folder named like a track) is such a file, and is
+    // never opened, so it cannot block.
     void PlayTrack(const QString& sTrack);
     // Continues from the current position and starts the timer.
     void Play();

@@ -278,12 +278,11 @@ void waitForCopiesOnDisk() {
     diskSyncer().waitIdle();
 }
 
-int removeStaleCopyParts(const QString& folder) {
-    const QByteArray dirName = pathBytes(folder);
-    Fd dirFd(::open(dirName.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (dirFd.get() < 0)
-        return 0;
-    DIR* dir = ::fdopendir(::dup(dirFd.get()));
+namespace {
+
+// The stale parts directly in the open folder `dirFd`; see removeStaleCopyParts.
+int removeStaleCopyPartsAt(int dirFd) {
+    DIR* dir = ::fdopendir(::dup(dirFd));
     if (!dir)
         return 0;
     const size_t prefixLen = std::strlen(partPrefix);
@@ -297,26 +296,58 @@ int removeStaleCopyParts(const QString& folder) {
         if (entry->d_type != DT_REG && entry->d_type != DT_UNKNOWN)
             continue;
         // Never follows a link, never blocks on a special file; a copy in progress holds its lock.
-        Fd part(
-            ::openat(dirFd.get(), entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+        Fd part(::openat(dirFd, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
         struct stat st {};
         if (part.get() < 0 || ::fstat(part.get(), &st) != 0 || !S_ISREG(st.st_mode))
             continue;
         if (::flock(part.get(), LOCK_EX | LOCK_NB) != 0)
             continue;
         struct stat now {};
-        if (::fstatat(dirFd.get(), entry->d_name, &now, AT_SYMLINK_NOFOLLOW) != 0 ||
-            now.st_dev != st.st_dev || now.st_ino != st.st_ino)
+        if (::fstatat(dirFd, entry->d_name, &now, AT_SYMLINK_NOFOLLOW) != 0 || now.st_dev != st.st_dev ||
+            now.st_ino != st.st_ino)
             continue;
-        if (::unlinkat(dirFd.get(), entry->d_name, 0) == 0)
+        if (::unlinkat(dirFd, entry->d_name, 0) == 0)
             ++removed;
     }
     ::closedir(dir);
     return removed;
 }
 
+int openFolder(const QString& folder) {
+    return ::open(pathBytes(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+}
+
+} // namespace
+
+int removeStaleCopyParts(const QString& folder) {
+    Fd dirFd(openFolder(folder));
+    return dirFd.get() < 0 ? 0 : removeStaleCopyPartsAt(dirFd.get());
+}
+
+int removeStaleCopyPartsInCollections(const QString& baseFolder) {
+    Fd baseFd(openFolder(baseFolder));
+    if (baseFd.get() < 0)
+        return 0;
+    DIR* dir = ::fdopendir(::dup(baseFd.get()));
+    if (!dir)
+        return 0;
+    int removed = 0;
+    while (const dirent* entry = ::readdir(dir)) {
+        if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0)
+            continue;
+        if (entry->d_type != DT_DIR && entry->d_type != DT_LNK && entry->d_type != DT_UNKNOWN)
+            continue;
+        // A link to a folder is a collection like any other: copies go through it, so their parts do.
+        // O_NONBLOCK: a FIFO swapped in since readdir must not stall the start-up; O_DIRECTORY refuses it.
+        Fd collection(::openat(baseFd.get(), entry->d_name, O_RDONLY | O_DIRECTORY | O_NONBLOCK | O_CLOEXEC));
+        if (collection.get() >= 0)
+            removed += removeStaleCopyPartsAt(collection.get());
+    }
+    ::closedir(dir);
+    return removed;
+}
+
 TCopyResult copyFileNoReplace(const QString& source, const QString& target, TFileStamp* written) {
-    const QByteArray src = pathBytes(source);
     const QByteArray dst = pathBytes(target);
     const auto fail = [&](int err) {
         return SbError(SbText(sbmsg::copyFailed, {source, target, osReason(err)}));
@@ -324,17 +355,18 @@ TCopyResult copyFileNoReplace(const QString& source, const QString& target, TFil
     if (target.isEmpty() || target.endsWith(QLatin1Char('/')))
         throw SbError(SbText(sbmsg::copyTargetName, {source, target}));
 
-    Fd in(::open(src.constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
+    // Only a regular file is opened: a pipe named like a track would block here for good.
+    Fd in(openRegularFile(source));
     if (in.get() < 0) {
         if (errno == ENOENT)
             throw SbError(SbText(sbmsg::copyNoSource, {source}));
+        if (errno == EISDIR || errno == EINVAL)
+            throw SbError(SbText(sbmsg::copyNotFile, {source}));
         throw fail(errno);
     }
     struct stat st {};
     if (::fstat(in.get(), &st) != 0)
         throw fail(errno);
-    if (!S_ISREG(st.st_mode))
-        throw SbError(SbText(sbmsg::copyNotFile, {source}));
 
     struct stat existing {};
     if (::lstat(dst.constData(), &existing) == 0)

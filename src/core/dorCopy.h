@@ -37,6 +37,9 @@ void setCopyDiskErrorHandler(std::function<void(const SbText& message)> handler)
 // Removes the hidden temporary files that a copy interrupted by a crash left in `folder`: regular files
 // named ".sonabin-*.part" that no running copy holds locked. Touches nothing else. Returns how many went.
 int removeStaleCopyParts(const QString& folder);
+// The same in every collection: each folder directly inside `baseFolder` (links to folders included).
+// The base folder itself holds no copies and is left alone. Returns how many went in all.
+int removeStaleCopyPartsInCollections(const QString& baseFolder);
 
 // Test seam: 0 uses every facility the system offers; 1 skips the kernel's in-place copy (read/write
 // loop); 2 also skips the no-replace rename (hard link + unlink); 3 also skips hard links (exclusive

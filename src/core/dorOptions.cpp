@@ -27,7 +27,7 @@ QString oneLine(const QString& text) {
 } // namespace
 
 TOptionsBase::TOptionsBase(const QString& fileName) : FFileName(fileName) {
-    if (!QFileInfo::exists(fileName))
+    if (fileName.isEmpty() || !QFileInfo::exists(fileName))
         return;
     SbText error;
     const std::optional<TTextFile> file = readTextFile(fileName, maxFileSize, &error);
@@ -125,7 +125,27 @@ void TOptionsBase::WriteBool(const QString& sectionName, const QString& key, boo
     WriteString(sectionName, key, value ? QStringLiteral("1") : QStringLiteral("0"));
 }
 
+TOptionsBase* TOptionsBase::openOrDefaults(const QString& fileName, QString* problem) {
+    QString reason;
+    try {
+        checkFolder(QFileInfo(fileName).path());
+        auto* store = new TOptionsBase(fileName);
+        if (problem)
+            problem->clear();
+        return store;
+    } catch (const SbError& e) {
+        reason = QString::fromUtf8(e.what());
+    }
+    if (problem)
+        *problem = reason + QStringLiteral(
+                                "\n\nThe program runs on the default settings and does not save any in this "
+                                "session.");
+    return new TOptionsBase(QString());
+}
+
 void TOptionsBase::Save() {
+    if (FFileName.isEmpty())
+        return; // in memory only: the file could not be read, and must not be replaced by defaults
     const QString crlf = QStringLiteral("\r\n");
     QString text;
     for (const Section& s : FSections) {

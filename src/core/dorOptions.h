@@ -13,8 +13,14 @@ class QWidget;
 class TOptionsBase {
 public:
     // Loads the file when it exists, else starts empty. Throws SbError when it exists but cannot be read
-    // (not a regular file, larger than maxFileSize, no access).
+    // (not a regular file, larger than maxFileSize, no access). An empty name makes a store that keeps its
+    // values in memory only: Save() writes nothing.
     explicit TOptionsBase(const QString& fileName);
+
+    // The program's store at `fileName`, its folder created first. When the folder cannot be made or the
+    // file cannot be read, the store keeps defaults in memory only (a file the user may mend is never
+    // replaced) and `problem` gets one text that names the path and says so; else `problem` is emptied.
+    static TOptionsBase* openOrDefaults(const QString& fileName, QString* problem);
 
     QString ReadString(const QString& section, const QString& key, const QString& def) const;
     qint32 ReadInteger(const QString& section, const QString& key, qint32 def) const;
@@ -23,7 +29,7 @@ public:
     void WriteInteger(const QString& section, const QString& key, qint32 value);
     void WriteBool(const QString& section, const QString& key, bool value);
     // Writes the whole memory copy, replacing the file atomically. Throws SbError on failure; the old file
-    // then stays whole.
+    // then stays whole. Does nothing for a store in memory only.
     void Save();
 
     // Window geometry, in a section named after the widget's objectName (implemented in src/ui).

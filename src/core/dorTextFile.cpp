@@ -1,11 +1,13 @@
 #include "dorTextFile.h"
 
+#include "fsPath.h"
+
 #include <QFile>
-#include <QFileInfo>
 #include <QSaveFile>
 #include <QStringDecoder>
 #include <QStringEncoder>
 #include <cerrno>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -39,32 +41,43 @@ TTextFile decodeTextFile(const QByteArray& bytes) {
 }
 
 std::optional<TTextFile> readTextFile(const QString& path, qint64 maxSize, SbText* error) {
-    const QFileInfo info(path);
-    if (path.isEmpty() || !info.exists()) {
-        failWith(error, SbText(sbmsg::fileMissing));
+    // Checked and opened in one step that never blocks: a FIFO put in place of the file between a check
+    // and an open would hang the window for good.
+    const int fd = openRegularFile(path);
+    if (fd < 0) {
+        const int err = errno;
+        if (err == ENOENT)
+            failWith(error, SbText(sbmsg::fileMissing));
+        else if (err == EISDIR || err == EINVAL)
+            failWith(error, SbText(sbmsg::fileNotRegular));
+        else
+            failWith(error, osReason(err));
         return std::nullopt;
     }
-    if (!info.isFile()) {
-        failWith(error, SbText(sbmsg::fileNotRegular));
-        return std::nullopt;
-    }
-    if (info.size() > maxSize) {
-        failWith(error, SbText(sbmsg::fileTooLarge, {QString::number(maxSize)}));
-        return std::nullopt;
-    }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    QFile file;
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
         failWith(error, file.errorString());
+        return std::nullopt;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        failWith(error, osReason(errno));
+        return std::nullopt;
+    }
+    const qint64 size = st.st_size;
+    if (size > maxSize) {
+        failWith(error, SbText(sbmsg::fileTooLarge, {QString::number(maxSize)}));
         return std::nullopt;
     }
     // Read to the size found rather than to the limit: a buffer of the limit would be reserved for every
     // file. One byte more shows a file that grew meanwhile, perhaps past the limit.
-    const QByteArray bytes = file.read(info.size() + 1);
+    const QByteArray bytes = file.read(size + 1);
     if (file.error() != QFileDevice::NoError) {
         failWith(error, file.errorString());
         return std::nullopt;
     }
-    if (bytes.size() > info.size()) {
+    if (bytes.size() > size) {
         failWith(error, SbText(sbmsg::fileGrew));
         return std::nullopt;
     }

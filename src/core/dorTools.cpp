@@ -16,10 +16,12 @@
 #include <dirent.h>
 #include <filesystem>
 #include <limits>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -320,4 +322,33 @@ qint64 roundHalfEven(double value) {
     if (r < -limit)
         return std::numeric_limits<qint64>::min();
     return qint64(r);
+}
+
+QString expandTypedFolder(const QString& typed) {
+    qsizetype start = 0;
+    while (start < typed.size() && isBlank(typed.at(start)))
+        ++start;
+    const QString text = typed.mid(start);
+    if (!text.startsWith(QLatin1Char('~')))
+        return text;
+    const qsizetype slash = text.indexOf(pathDelim);
+    const QString user = text.mid(1, slash < 0 ? -1 : slash - 1);
+    const QString rest = slash < 0 ? QString() : text.mid(slash);
+    QString home;
+    if (user.isEmpty()) {
+        home = QDir::homePath();
+    } else {
+        struct passwd entry {};
+        struct passwd* found = nullptr;
+        std::vector<char> buffer(16384);
+        if (::getpwnam_r(user.toLocal8Bit().constData(), &entry, buffer.data(), buffer.size(), &found) == 0 &&
+            found && found->pw_dir && found->pw_dir[0] == '/')
+            home = QFile::decodeName(found->pw_dir);
+    }
+    if (home.isEmpty())
+        return text; // an unknown user: left relative, so the caller refuses it
+    // "~/" on a home of "/" must not give "//".
+    if (home.endsWith(pathDelim) && rest.startsWith(pathDelim))
+        home.chop(1);
+    return home + rest;
 }

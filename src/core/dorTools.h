@@ -37,5 +37,10 @@ QString getExeFileName();
 // The executable's folder (+ subFolder), ending in '/'. Creates nothing.
 QString getProgramFolder(const QString& subFolder);
 
+// A folder path as a Linux user types it: blanks before it are dropped, and a leading "~" or "~name" is
+// that home folder ("~/Sorted" -> "/home/me/Sorted"). Blanks only give empty text. Anything else is
+// returned as it is, so a result that does not start with '/' is a relative path (or an unknown user).
+QString expandTypedFolder(const QString& typed);
+
 // Rounds to the nearest whole number, exact halves to the even neighbour (178.5 -> 178, 179.5 -> 180).
 qint64 roundHalfEven(double value);

@@ -1,6 +1,8 @@
 #include "form_options.h"
 
+#include "dorLanguage.h"
 #include "dorOptions.h"
+#include "dorTools.h"
 #include "main.h"
 
 #include <QCheckBox>
@@ -10,6 +12,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -101,12 +104,28 @@ void TFormOptions::form_ReadOptions() {
 }
 
 void TFormOptions::form_SaveOptions() {
-    optionsBase->WriteString(common, QStringLiteral("folder_lib"), edFolder->text());
+    optionsBase->WriteString(common, QStringLiteral("folder_lib"), expandTypedFolder(edFolder->text()));
     optionsBase->WriteBool(common, QStringLiteral("auto_play_next"), cbPlayNextAfterCopy->isChecked());
     optionsBase->WriteBool(common, QStringLiteral("auto_offset"), cbAutoOffcet->isChecked());
     optionsBase->WriteBool(common, QStringLiteral("random_play"), cbPlayRandom->isChecked());
     optionsBase->WriteBool(common, QStringLiteral("skip_sorted"), cbSkipSorted->isChecked());
     optionsBase->WriteString(common, QStringLiteral("language"), Form_Language());
+}
+
+void TFormOptions::accept() {
+    // A relative path would put the collections below whatever folder the program was started from.
+    const QString folder = expandTypedFolder(edFolder->text());
+    if (!folder.isEmpty() && !folder.startsWith(pathDelim)) {
+        const QString def = QStringLiteral(
+            "\"%1\" is not a full path. Please enter the folder for collections from the root, beginning "
+            "with \"/\" or \"~\" (for example ~/Sonabin).");
+        const QString text = texts ? texts->getText(QStringLiteral("txt_folder_not_full_path"), def) : def;
+        QMessageBox::warning(this, windowTitle(), text.arg(folder));
+        edFolder->setFocus();
+        edFolder->selectAll();
+        return;
+    }
+    TFormDialog::accept();
 }
 
 void TFormOptions::Form_LangAdd(const QString& sLanguage) {

@@ -9,17 +9,24 @@ class QLabel;
 class QLineEdit;
 class QListWidget;
 class QToolButton;
+class TLanguageEngine;
 
 class TFormOptions : public TFormDialog {
     Q_OBJECT
 public:
     explicit TFormOptions(QWidget* owner = nullptr);
 
+    // The texts of the dialog's own messages; the built-in English ones when null.
+    const TLanguageEngine* texts = nullptr;
+
     // Fills the controls from the section "common" of optionsBase.
     void form_ReadOptions();
-    // Writes the controls into optionsBase: the folder exactly as typed, the options as "1"/"0", and
-    // the chosen language file ("" when none is chosen).
+    // Writes the controls into optionsBase: the folder as a Linux user means it (a leading "~" expanded,
+    // blanks only stored as empty, which means the default), the options as "1"/"0", and the chosen
+    // language file ("" when none is chosen).
     void form_SaveOptions();
+    // OK: refused with a message, the dialog staying open, while the folder is not a full path.
+    void accept() override;
     // Appends one language file name (with extension) to the list.
     void Form_LangAdd(const QString& sLanguage);
     // The file name of the chosen language, or "" when none is chosen.

@@ -24,6 +24,8 @@
 #include <QSplitter>
 #include <QTimer>
 #include <QToolButton>
+#include <cstdio>
+#include <limits>
 
 namespace {
 // The window that receives the reports of copies that failed on their way to the disk.
@@ -58,21 +60,17 @@ void TFormMain::FormCreate() {
     LanguageEngine = new TLanguageEngine();
     LanguageEngine->setFolder(getProgramFolder(QStringLiteral("Lang")));
 
-    runGuarded([this] {
-        const QString path = getAppDataFolder(sb::settingsFolder, true) +
+    {
+        const QString path = getAppDataFolder(sb::settingsFolder, false) +
                              QFileInfo(getExeFileName()).completeBaseName() + QStringLiteral(".ini");
         addLog(QStringLiteral("Options file: ") + path);
-        try {
-            optionsBase = new TOptionsBase(path);
-        } catch (const SbError&) {
-            // The program runs on with defaults; the unreadable file is not overwritten, since saving to a
-            // store without a file fails with its own message.
-            optionsBase = new TOptionsBase(QString());
-            throw;
-        }
-    });
-    if (!optionsBase)
-        optionsBase = new TOptionsBase(QString());
+        // A settings file that cannot be read, or a folder that cannot be made, is said once; the program
+        // then runs on defaults and never writes over that file.
+        QString problem;
+        optionsBase = TOptionsBase::openOrDefaults(path, &problem);
+        if (!problem.isEmpty())
+            reportError(this, SbError(problem));
+    }
 
     initPlayer();
     initView();
@@ -95,11 +93,14 @@ void TFormMain::FormCreate() {
     const qint32 stored = optionsBase->ReadInteger(QStringLiteral("common"), QStringLiteral("counter"), 0);
     runGuarded([this, stored] { initFolders(stored <= 0); });
     runGuarded([stored] {
-        optionsBase->counter = stored + 1;
+        // Saturates rather than overflowing into a negative count, which would make every start a first run.
+        optionsBase->counter = stored < std::numeric_limits<qint32>::max() ? stored + 1 : stored;
         optionsBase->WriteInteger(QStringLiteral("common"), QStringLiteral("counter"), optionsBase->counter);
         optionsBase->Save();
     });
-    runGuarded([this] { initStartFolderPlay(); });
+    // Ended by the session while a start-up box was open: nothing is started that would only be cut off.
+    if (!sessionEnding)
+        runGuarded([this] { initStartFolderPlay(); });
     updateCaption();
 }
 
@@ -223,6 +224,7 @@ void TFormMain::pnlPlayerResize() {
 }
 
 std::function<void(const QString&)> TFormMain::errorReportHook;
+bool TFormMain::sessionEnding = false;
 
 void TFormMain::runGuarded(const std::function<void()>& step) {
     try {
@@ -254,6 +256,10 @@ void TFormMain::reportError(QWidget* parent, const std::exception& e) {
     }
     if (errorReportHook) {
         errorReportHook(text);
+        return;
+    }
+    if (sessionEnding) {
+        std::fprintf(stderr, "sonabin: %s\n", text.toLocal8Bit().constData());
         return;
     }
     QMessageBox box(QMessageBox::Critical, sb::appTitle, text, QMessageBox::Ok, parent);

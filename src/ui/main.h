@@ -162,9 +162,11 @@ public:
     static void reportError(QWidget* parent, const std::exception& e);
     // A core message (SbText) in the chosen language.
     QString messageText(const SbText& message) const;
-    // When set, the error report calls this instead of showing a message box: tests use it, and so does a
-    // shutdown that nobody may be there to answer (a signal from the session).
+    // When set, the error report calls this instead of showing a message box (tests).
     static std::function<void(const QString&)> errorReportHook;
+    // Set when the session ends the program (SIGTERM, SIGINT, SIGHUP): from then on an error goes to stderr,
+    // since nobody may be there to answer a message box.
+    static bool sessionEnding;
     // The base folder used when none is set: ~/Sonabin.
     static QString defaultLibraryBase();
 

@@ -57,10 +57,16 @@ QString menuText(QString name) {
 } // namespace
 
 void TFormMain::initFolders(bool reset) {
-    if (reset || folderLibraryBase.isEmpty())
-        folderLibraryBase = defaultLibraryBase() + pathDelim; // empty must never mean the file-system root
+    // "~/Sorted" means the home folder's Sorted, as in a shell. Empty (or blanks) must never mean the
+    // file-system root, and a relative path (only a hand-edited file holds one: the options dialog refuses
+    // it) never the folder the program happened to be started from: both use the default.
+    const QString typed = expandTypedFolder(folderLibraryBase);
+    if (!reset && !typed.isEmpty() && !typed.startsWith(pathDelim))
+        addLogValue(QStringLiteral("> not a full path, default used"), folderLibraryBase);
+    if (reset || !typed.startsWith(pathDelim))
+        folderLibraryBase = defaultLibraryBase() + pathDelim;
     else
-        folderLibraryBase = withDelim(folderLibraryBase);
+        folderLibraryBase = withDelim(typed);
 
     const QString listText = LanguageEngine
                                  ? LanguageEngine->getText(QStringLiteral("def_libs"), sb::defaultLibraries)
@@ -90,11 +96,11 @@ void TFormMain::initFolders(bool reset) {
     // The buttons show their collections even when a folder cannot be made; the error is reported after.
     try {
         checkFolder(folderLibraryBase);
-        for (const QString& name : std::as_const(names)) {
+        for (const QString& name : std::as_const(names))
             checkFolder(folderLibraryBase + name);
-            // What a copy cut short by a crash left behind; a copy running in another instance is kept.
-            removeStaleCopyParts(folderLibraryBase + name);
-        }
+        // What a copy cut short by a crash left behind, in every collection, not only the default ones; a
+        // copy running in another instance is kept.
+        removeStaleCopyPartsInCollections(folderLibraryBase);
     } catch (...) {
         updateButtons();
         updateSortedIndex(false);

@@ -33,6 +33,7 @@ void TFormMain::freeMessWindow() {
 void TFormMain::actOptionsExecute() {
     // On the heap and watched: the main window may be closed while the dialog runs its own loop.
     QPointer<TFormOptions> dlg = new TFormOptions(this);
+    dlg->texts = LanguageEngine;
     dlg->FormSetupText(actOptions->text(), actionHint(actOptions));
     LanguageEngine->TranslateForm(dlg->formGet());
     dlg->btnSelectFolder->setToolTip(plainToolTip(

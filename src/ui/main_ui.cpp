@@ -1,12 +1,13 @@
 // Building the main window's controls and its action table.
-#include "heldKeyGuard.h"
 #include "main.h"
 #include "sbWidgets.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QListView>
 #include <QMenu>
@@ -16,6 +17,8 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <QWindow>
+#include <utility>
 
 namespace {
 
@@ -47,6 +50,58 @@ QToolButton* actionButton(QWidget* parent, const char* name, QAction* action, co
     setStyleLookup(b, style);
     return b;
 }
+
+// Keeps a held key from re-running the actions that must run once per press. Qt marks a key's automatic
+// repeats, but on X11 it tells them only by finding the repeat's press already queued behind its
+// release; when the program is busy (a Like copies, the next track opens) the press comes later and
+// passes for a new one. Both halves of a repeat carry the same server time, which a new press never does.
+class TOneShotKeys : public QObject {
+public:
+    TOneShotKeys(QWidget* window, QList<QAction*> actions)
+        : QObject(window), FWindow(window), FActions(std::move(actions)) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        const QEvent::Type type = event->type();
+        if (type != QEvent::KeyRelease && type != QEvent::ShortcutOverride)
+            return false;
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (type == QEvent::KeyRelease) {
+            if (!key->isAutoRepeat()) {
+                FReleasedKey = key->key();
+                FReleasedAt = key->timestamp();
+            }
+            return false;
+        }
+        // Time 0 means "not known" (synthetic events), never a repeat by itself.
+        const bool repeat = key->isAutoRepeat() || (key->timestamp() != 0 && key->key() == FReleasedKey &&
+                                                    key->timestamp() == FReleasedAt);
+        if (!repeat || !isOurs(watched) || !isOneShot(key->keyCombination()))
+            return false;
+        // Claimed by the focus widget, the key triggers no shortcut; the press then goes nowhere.
+        key->accept();
+        return true;
+    }
+
+private:
+    bool isOurs(QObject* watched) const {
+        auto* widget = qobject_cast<QWidget*>(watched);
+        return widget ? widget->window() == FWindow
+                      : watched == static_cast<QObject*>(FWindow->windowHandle());
+    }
+    bool isOneShot(QKeyCombination combination) const {
+        const QKeySequence pressed(combination);
+        for (const QAction* action : FActions)
+            if (action->isEnabled() && action->shortcuts().contains(pressed))
+                return true;
+        return false;
+    }
+
+    QWidget* FWindow;
+    QList<QAction*> FActions;
+    int FReleasedKey = 0;
+    quint64 FReleasedAt = 0;
+};
 
 } // namespace
 
@@ -97,10 +152,15 @@ void TFormMain::buildActions() {
     actUndoLike = makeAction("actUndoLike", QStringLiteral("Take back last Like"),
                              QStringLiteral("Take back the last Like: remove the copy it made"),
                              QKeySequence(QStringLiteral("Ctrl+Z")));
-    // A held key takes back one Like, not one per repeat.
-    actUndoLike->setAutoRepeat(false);
-    new THeldKeyGuard(this);
     actUndoLike->setEnabled(false);
+
+    // A held key repeats its shortcut about 30 times a second. Seeking and Next/Previous may go on
+    // repeating; a Like must not copy every track that flies past unheard, a take-back must take back one
+    // Like, and a toggle must not flicker.
+    const QList<QAction*> oneShots = {actCommand1, actCommand2, actUndoLike, actDelFromLib, actPlayPause};
+    for (QAction* oneShot : oneShots)
+        oneShot->setAutoRepeat(false);
+    qApp->installEventFilter(new TOneShotKeys(this, oneShots));
 
     actPrev->setIcon(QIcon(QStringLiteral(":/icons/prev.svg")));
     actRewind->setIcon(QIcon(QStringLiteral(":/icons/rewind.svg")));

@@ -3,15 +3,23 @@
 #include "AudioEngine.h"
 #include "const_sb.h"
 #include "dorBass.h"
+#include "fifoWatch.h"
+#include "sbtest.h"
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QMessageBox>
 #include <QProcess>
 #include <QTimer>
 #include <QtTest>
 #include <map>
+#include <memory>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 namespace {
 
@@ -147,10 +155,16 @@ class TestPlayer : public QObject {
 private:
     QList<int> exitCodes;
     TBassPlayer::TExitHook previousHook;
+    QString folder; // holds a.mp3 and b.mp3: only regular files reach the engine
+
+    QString m(const char* name) const { return folder + QLatin1String(name); }
 
 private slots:
     void initTestCase() {
         previousHook = TBassPlayer::setExitHook([this](int code) { exitCodes << code; });
+        folder = sbtest::makeTempDir(QStringLiteral("m")) + QLatin1Char('/');
+        for (const char* name : {"a.mp3", "b.mp3"})
+            QVERIFY(sbtest::writeFile(m(name), "read by the fake engine only"));
     }
     void cleanupTestCase() { TBassPlayer::setExitHook(previousHook); }
     void init() { exitCodes.clear(); }
@@ -186,14 +200,14 @@ private slots:
             QVERIFY(exitCodes.isEmpty());
         } else {
             QCOMPARE(boxes.texts, QStringList{message});
-            QCOMPARE(exitCodes, QList<int>{0});
+            QCOMPARE(exitCodes, QList<int>{1});
         }
         // The device is asked for only when the version matched.
         const bool versionOk = (version >> 16) == 0x0204;
         QCOMPARE(engine.calls.contains(QStringLiteral("init(-1,44100,0,4242)")), versionOk);
     }
 
-    // Without a test's hook the program really ends, with exit code 0, once the box is dismissed.
+    // Without a test's hook the program really ends, with a failure exit code, once the box is dismissed.
     void startupFailureEndsProgram() {
         if (qEnvironmentVariableIsSet("SONABIN_PLAYER_EXIT_CHILD")) {
             TBassPlayer::setExitHook(previousHook);
@@ -211,7 +225,7 @@ private slots:
         QVERIFY(child.waitForFinished(30000));
         const QByteArray out = child.readAllStandardOutput();
         QCOMPARE(child.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(child.exitCode(), 0);
+        QCOMPARE(child.exitCode(), 1);
         QVERIFY2(!out.contains("Totals:"), out.constData()); // ended inside the test, not after it
     }
 
@@ -231,9 +245,9 @@ private slots:
         QFETCH(qint64, bytes);
         QFETCH(QString, text);
         FakeEngine engine;
-        engine.files[QStringLiteral("/m/a.mp3")] = bytes;
+        engine.files[m("a.mp3")] = bytes;
         TBassPlayer player(engine, kWindow);
-        player.PlayTrack(QStringLiteral("/m/a.mp3"));
+        player.PlayTrack(m("a.mp3"));
         QCOMPARE(player.PositionMax(), bytes);
         QCOMPARE(player.TimeTotal(), text);
         QCOMPARE(player.TimeCurrent(), QStringLiteral("00:00"));
@@ -243,10 +257,10 @@ private slots:
 
     void secondsAndBytes() {
         FakeEngine engine;
-        engine.files[QStringLiteral("/m/a.mp3")] = 100 * kBytesPerSecond;
+        engine.files[m("a.mp3")] = 100 * kBytesPerSecond;
         TBassPlayer player(engine, kWindow);
         QCOMPARE(player.SecondsToPosition(5), -1); // no stream yet
-        player.PlayTrack(QStringLiteral("/m/a.mp3"));
+        player.PlayTrack(m("a.mp3"));
         QCOMPARE(player.SecondsToPosition(5), 5 * kBytesPerSecond);
         QCOMPARE(player.PositionToSeconds(5 * kBytesPerSecond + kBytesPerSecond / 2), 6);
         QCOMPARE(player.PositionToSeconds(4 * kBytesPerSecond + kBytesPerSecond / 2), 4);
@@ -266,9 +280,9 @@ private slots:
         QFETCH(qint64, target);
         QFETCH(qint64, passed);
         FakeEngine engine;
-        engine.files[QStringLiteral("/m/a.mp3")] = 60 * kBytesPerSecond;
+        engine.files[m("a.mp3")] = 60 * kBytesPerSecond;
         TBassPlayer player(engine, kWindow);
-        player.PlayTrack(QStringLiteral("/m/a.mp3"));
+        player.PlayTrack(m("a.mp3"));
         player.setPosition(target);
         QCOMPARE(engine.calls.last(), QStringLiteral("setPosition(1,%1)").arg(passed));
     }
@@ -276,9 +290,9 @@ private slots:
     void forwardAndBackward() {
         FakeEngine engine;
         const qint64 max = 60 * kBytesPerSecond;
-        engine.files[QStringLiteral("/m/a.mp3")] = max;
+        engine.files[m("a.mp3")] = max;
         TBassPlayer player(engine, kWindow);
-        player.PlayTrack(QStringLiteral("/m/a.mp3"));
+        player.PlayTrack(m("a.mp3"));
         engine.stream(1)->position = 20 * kBytesPerSecond;
         player.Forward(10);
         QCOMPARE(player.Position(), 30 * kBytesPerSecond);
@@ -297,12 +311,17 @@ private slots:
 
     // A stream that is not there ends at the first tick: position and length fail alike.
     void noStreamCompletesOnce_data() {
-        QTest::addColumn<bool>("viaPlayTrack");
-        QTest::newRow("file that does not open") << true;
-        QTest::newRow("Play before any track") << false;
+        QTest::addColumn<QString>("kind"); // what PlayTrack is given; empty: Play before any track
+        QTest::newRow("missing file") << "missing";
+        QTest::newRow("Play before any track") << "";
+        // Opening any of these could block the window for good; they are files that do not open.
+        QTest::newRow("named pipe") << "fifo";
+        QTest::newRow("socket") << "socket";
+        QTest::newRow("folder named like a track") << "folder";
+        QTest::newRow("link to /dev/zero") << "devzero";
     }
     void noStreamCompletesOnce() {
-        QFETCH(bool, viaPlayTrack);
+        QFETCH(QString, kind);
         FakeEngine engine;
         MessageBoxWatcher boxes;
         TBassPlayer player(engine, kWindow);
@@ -313,12 +332,37 @@ private slots:
             ++completes;
         });
         player.setOnTimer([&](TBassPlayer*) { ++ticks; });
+        const QString path = sbtest::makeTempDir(QStringLiteral("kinds")) + QStringLiteral("/x.mp3");
+        const QByteArray name = QFile::encodeName(path);
+        std::unique_ptr<sbtest::FifoWatch> fifo;
+        if (kind == QLatin1String("fifo")) {
+            fifo = std::make_unique<sbtest::FifoWatch>(path);
+            QVERIFY(fifo->made());
+        } else if (kind == QLatin1String("socket")) {
+            const int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
+            sockaddr_un addr{};
+            addr.sun_family = AF_UNIX;
+            QVERIFY(size_t(name.size()) < sizeof(addr.sun_path));
+            qstrcpy(addr.sun_path, name.constData());
+            QCOMPARE(::bind(sock, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)), 0);
+            ::close(sock);
+        } else if (kind == QLatin1String("folder")) {
+            QVERIFY(QDir().mkdir(path));
+        } else if (kind == QLatin1String("devzero")) {
+            QCOMPARE(::symlink("/dev/zero", name.constData()), 0);
+        }
         QElapsedTimer clock;
         clock.start();
-        if (viaPlayTrack) {
-            player.PlayTrack(QStringLiteral("/m/missing.mp3"));
+        if (!kind.isEmpty()) {
+            player.PlayTrack(path);
             QCOMPARE(player.PositionMax(), -1);
             QCOMPARE(player.TimeTotal(), QStringLiteral("00:00"));
+            // Only a regular file is handed to the engine (a missing one may be: it cannot block).
+            if (kind != QLatin1String("missing"))
+                QVERIFY2(!engine.calls.join(' ').contains(QStringLiteral("open(")),
+                         qPrintable(engine.calls.join(' ')));
+            if (fifo)
+                QVERIFY(!fifo->wasOpened());
         } else {
             player.Play();
             QCOMPARE(engine.calls.last(), QStringLiteral("play(0,0)"));
@@ -336,35 +380,35 @@ private slots:
 
     void secondTrackReplacesFirst() {
         FakeEngine engine;
-        engine.files[QStringLiteral("/m/a.mp3")] = 10 * kBytesPerSecond;
-        engine.files[QStringLiteral("/m/b.mp3")] = 20 * kBytesPerSecond;
+        engine.files[m("a.mp3")] = 10 * kBytesPerSecond;
+        engine.files[m("b.mp3")] = 20 * kBytesPerSecond;
         TBassPlayer player(engine, kWindow);
-        player.PlayTrack(QStringLiteral("/m/a.mp3"));
+        player.PlayTrack(m("a.mp3"));
         engine.calls.clear();
-        player.PlayTrack(QStringLiteral("/m/b.mp3"));
+        player.PlayTrack(m("b.mp3"));
         const QStringList expected{QStringLiteral("stop(1)"), QStringLiteral("free(1)"),
-                                   QStringLiteral("open(/m/b.mp3)"), QStringLiteral("play(2,0)")};
+                                   QStringLiteral("open(%1)").arg(m("b.mp3")), QStringLiteral("play(2,0)")};
         QCOMPARE(engine.calls, expected);
         QCOMPARE(engine.streams.size(), size_t(1));
         QCOMPARE(player.PositionMax(), 20 * kBytesPerSecond);
-        QCOMPARE(player.TrackFilename(), QStringLiteral("/m/b.mp3"));
+        QCOMPARE(player.TrackFilename(), m("b.mp3"));
     }
 
     // Position equal to length: Stop, then onComplete, and no onTimer on that tick. The handler may
     // start the next track at once.
     void endOfTrack() {
         FakeEngine engine;
-        engine.files[QStringLiteral("/m/a.mp3")] = 10 * kBytesPerSecond;
-        engine.files[QStringLiteral("/m/b.mp3")] = 20 * kBytesPerSecond;
+        engine.files[m("a.mp3")] = 10 * kBytesPerSecond;
+        engine.files[m("b.mp3")] = 20 * kBytesPerSecond;
         TBassPlayer player(engine, kWindow);
         int ticks = 0;
         QStringList completedAfter;
         player.setOnTimer([&](TBassPlayer*) { ++ticks; });
         player.setOnComplete([&](TBassPlayer* sender) {
             completedAfter = engine.calls;
-            sender->PlayTrack(QStringLiteral("/m/b.mp3"));
+            sender->PlayTrack(m("b.mp3"));
         });
-        player.PlayTrack(QStringLiteral("/m/a.mp3"));
+        player.PlayTrack(m("a.mp3"));
         QTRY_VERIFY_WITH_TIMEOUT(ticks >= 1, 3000);
         engine.stream(1)->position = 10 * kBytesPerSecond;
         const int ticksBefore = ticks;
@@ -373,17 +417,17 @@ private slots:
         QCOMPARE(completedAfter.last(), QStringLiteral("stop(1)"));
         QVERIFY(player.timerActive());
         QVERIFY(player.isPlaying());
-        QCOMPARE(player.TrackFilename(), QStringLiteral("/m/b.mp3"));
+        QCOMPARE(player.TrackFilename(), m("b.mp3"));
         QTRY_VERIFY_WITH_TIMEOUT(ticks > ticksBefore, 3000);
     }
 
     void pauseStopsTheTimer() {
         FakeEngine engine;
-        engine.files[QStringLiteral("/m/a.mp3")] = 10 * kBytesPerSecond;
+        engine.files[m("a.mp3")] = 10 * kBytesPerSecond;
         TBassPlayer player(engine, kWindow);
         int ticks = 0;
         player.setOnTimer([&](TBassPlayer*) { ++ticks; });
-        player.PlayTrack(QStringLiteral("/m/a.mp3"));
+        player.PlayTrack(m("a.mp3"));
         QVERIFY(player.isPlaying());
         QTRY_VERIFY_WITH_TIMEOUT(ticks >= 1, 3000);
         engine.stream(1)->position = 3 * kBytesPerSecond;
@@ -413,10 +457,10 @@ private slots:
 
     void destructionFreesAndReleases() {
         FakeEngine engine;
-        engine.files[QStringLiteral("/m/a.mp3")] = 10 * kBytesPerSecond;
+        engine.files[m("a.mp3")] = 10 * kBytesPerSecond;
         {
             TBassPlayer player(engine, kWindow);
-            player.PlayTrack(QStringLiteral("/m/a.mp3"));
+            player.PlayTrack(m("a.mp3"));
             engine.calls.clear();
         }
         QVERIFY(engine.streams.empty());

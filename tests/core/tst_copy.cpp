@@ -1,6 +1,7 @@
 // The copy used by the Like action: complete or nothing, never over an existing file.
 #include "dorCopy.h"
 #include "dorTools.h"
+#include "fifoWatch.h"
 #include "sbtest.h"
 
 #include <QDir>
@@ -10,6 +11,7 @@
 #include <atomic>
 #include <cerrno>
 #include <fcntl.h>
+#include <memory>
 #include <sys/file.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
@@ -253,6 +255,67 @@ private slots:
         QCOMPARE(sbtest::readFile(elsewhere), pattern(10));
         QCOMPARE(removeStaleCopyParts(dir), 1); // its writer has let go
         QCOMPARE(removeStaleCopyParts(dir + QStringLiteral("/missing")), 0);
+    }
+
+    // Every collection of the base folder is cleaned, a linked one too; the base folder itself, deeper
+    // folders and a part another running instance holds are left alone.
+    void staleCopyPartsGoInEveryCollection() {
+        const QString base = sbtest::makeTempDir(QStringLiteral("base"));
+        const QString outside = sbtest::makeTempDir(QStringLiteral("linked"));
+        for (const char* folder : {"Favorites", "Jazz", "Jazz/Deeper", "Empty"})
+            QVERIFY(QDir(base).mkpath(QLatin1String(folder)));
+        QVERIFY(QFile::link(outside, base + QStringLiteral("/Linked")));
+        const QStringList stale = {"Favorites/.sonabin-1.part", "Jazz/.sonabin-2.part",
+                                   "Linked/.sonabin-3.part"};
+        const QStringList kept = {".sonabin-base.part", "Jazz/Deeper/.sonabin-deep.part",
+                                  "Jazz/.sonabin-busy.part", "Jazz/song.mp3"};
+        for (const QString& name : stale + kept)
+            QVERIFY(sbtest::writeFile(base + QLatin1Char('/') + name, pattern(100)));
+        QVERIFY(sbtest::writeFile(base + QStringLiteral("/not-a-folder"), pattern(10)));
+        const int busy =
+            ::open(QFile::encodeName(base + QStringLiteral("/Jazz/.sonabin-busy.part")).constData(),
+                   O_RDWR | O_CLOEXEC);
+        QVERIFY(busy >= 0);
+        QVERIFY(::flock(busy, LOCK_EX) == 0); // as a copy running in another instance holds it
+
+        QCOMPARE(removeStaleCopyPartsInCollections(base), 3);
+        ::close(busy);
+
+        for (const QString& name : stale)
+            QVERIFY2(!QFileInfo::exists(base + QLatin1Char('/') + name), qPrintable(name));
+        for (const QString& name : kept)
+            QVERIFY2(QFileInfo::exists(base + QLatin1Char('/') + name), qPrintable(name));
+        QCOMPARE(removeStaleCopyPartsInCollections(base + QStringLiteral("/missing")), 0);
+    }
+
+    // A source that is not a regular file is refused without being opened: opening a pipe nobody writes
+    // to would block the window for good.
+    void specialSourceRefusedUnopened_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("named pipe") << "fifo";
+        QTest::newRow("link to /dev/zero") << "devzero";
+    }
+    void specialSourceRefusedUnopened() {
+        QFETCH(QString, kind);
+        const QString from = sbtest::makeTempDir(QStringLiteral("from"));
+        const QString to = sbtest::makeTempDir(QStringLiteral("to"));
+        const QString source = from + QStringLiteral("/x.mp3");
+        std::unique_ptr<sbtest::FifoWatch> fifo;
+        if (kind == QLatin1String("fifo")) {
+            fifo = std::make_unique<sbtest::FifoWatch>(source);
+            QVERIFY(fifo->made());
+        } else {
+            QVERIFY(QFile::link(QStringLiteral("/dev/zero"), source));
+        }
+        try {
+            copyFileNoReplace(source, to + QStringLiteral("/x.mp3"));
+            QFAIL("no error");
+        } catch (const SbError& e) {
+            QVERIFY2(e.text().contains(QStringLiteral("it is not a file")), qPrintable(e.text()));
+        }
+        if (fifo)
+            QVERIFY(!fifo->wasOpened());
+        QVERIFY(entries(to).isEmpty());
     }
 
     // A cleanup run while a copy is being written into the same folder (another instance starting) leaves

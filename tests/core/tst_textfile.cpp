@@ -19,7 +19,7 @@ private slots:
 namespace {
 
 // How the path is made before it is read.
-enum Kind { Regular, Missing, Folder, Fifo };
+enum Kind { Regular, Missing, Folder, Fifo, DevZeroLink };
 
 QByteArray raw(const char* bytes, qsizetype size) {
     return QByteArray(bytes, size);
@@ -67,6 +67,9 @@ void TstTextFile::read_data() {
     QTest::newRow("folder") << int(Folder) << QByteArray() << limit << false << QString() << utf8 << false;
     // Opening a FIFO would wait for a writer forever.
     QTest::newRow("fifo") << int(Fifo) << QByteArray() << limit << false << QString() << utf8 << false;
+    // A device never ends.
+    QTest::newRow("link to /dev/zero")
+        << int(DevZeroLink) << QByteArray() << limit << false << QString() << utf8 << false;
 }
 
 void TstTextFile::read() {
@@ -88,6 +91,9 @@ void TstTextFile::read() {
         break;
     case Fifo:
         QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        break;
+    case DevZeroLink:
+        QVERIFY(QFile::link(QStringLiteral("/dev/zero"), path));
         break;
     default:
         break;

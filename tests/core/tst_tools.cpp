@@ -139,6 +139,35 @@ private slots:
         QCOMPARE(removeBrackets(text, open, close, QStringLiteral("...")), removed);
     }
 
+    // A folder typed as a Linux user types it; "<home>" stands for the home folder.
+    void expandTypedFolder_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("expanded");
+        QTest::newRow("home alone") << "~"
+                                    << "<home>";
+        QTest::newRow("below home") << "~/Sorted/Rock"
+                                    << "<home>/Sorted/Rock";
+        QTest::newRow("blanks before") << "  \t~/Sorted"
+                                       << "<home>/Sorted";
+        QTest::newRow("blanks only") << "   "
+                                     << "";
+        QTest::newRow("empty") << ""
+                               << "";
+        QTest::newRow("full path kept, trailing blank too") << "/music/x "
+                                                            << "/music/x ";
+        QTest::newRow("another user's home") << "~root/x"
+                                             << "/root/x";
+        QTest::newRow("unknown user stays relative") << "~no-such-user-here/x"
+                                                     << "~no-such-user-here/x";
+        QTest::newRow("relative stays relative") << "Sorted/~"
+                                                 << "Sorted/~";
+    }
+    void expandTypedFolder() {
+        QFETCH(QString, typed);
+        QFETCH(QString, expanded);
+        QCOMPARE(::expandTypedFolder(typed), expanded.replace(QStringLiteral("<home>"), QDir::homePath()));
+    }
+
     void roundHalfEven_data() {
         QTest::addColumn<double>("value");
         QTest::addColumn<qint64>("expected");

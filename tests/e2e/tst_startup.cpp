@@ -1,10 +1,13 @@
 // Starts the real program headless and ends it with a signal, as a session manager would.
 #include "dorTools.h"
+#include "fifoWatch.h"
+#include "sbtest.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QPair>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTest>
@@ -21,10 +24,13 @@ class TestStartup : public QObject {
     // Runs the program until its log shows `until`, runs `before`, then sends `sig`; returns what it printed.
     // The exit code is -1 after a crash and -3 when the program did not end.
     static QString runUntil(const QString& until, int sig, int* exitCode,
-                            const std::function<void()>& before = {}) {
+                            const std::function<void()>& before = {},
+                            const QList<QPair<QString, QString>>& extraEnv = {}) {
         QProcess p;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("QT_LOGGING_RULES", "sonabin.log.debug=true");
+        for (const auto& [name, value] : extraEnv)
+            env.insert(name, value);
         p.setProcessEnvironment(env);
         p.setProcessChannelMode(QProcess::SeparateChannels);
         p.start(QStringLiteral(SONABIN_BIN_DIR "/sonabin"), {});
@@ -82,6 +88,56 @@ private slots:
         QDir().mkpath(folder);
         QCOMPARE(rc, 0);
         QVERIFY2(log.contains("\n> Error: ") && log.contains("\nsonabin: "), qPrintable(log));
+    }
+
+    // A session's signal while a start-up error box is open (here: the settings file is a folder) closes
+    // the box and ends the program the normal way; the error was said once, naming the real path.
+    void signalDuringStartupErrorBox_data() { signalEndsNormallyAndSaves_data(); }
+    void signalDuringStartupErrorBox() {
+        QFETCH(int, sig);
+        QFile::remove(iniPath());
+        QVERIFY(QDir().mkpath(iniPath()));
+        int rc = -2;
+        const QString log = runUntil("\n> Error: ", sig, &rc);
+        QDir(iniPath()).removeRecursively();
+        QCOMPARE(rc, 0);
+        QVERIFY2(log.contains("\n> Error: Cannot read settings file \"" + iniPath() + "\""), qPrintable(log));
+        QCOMPARE(log.count("> Error: "), 1);
+        QVERIFY2(log.contains("\noptionsSave: currentFolder: "), qPrintable(log)); // the normal shutdown ran
+    }
+
+    // An audio start that fails is a failed start: its box, then a non-zero exit code (here the box is
+    // ended by the session, as nobody is there to answer it).
+    void failedAudioStartExitsNonZero() {
+        int rc = -2;
+        const QString log = runUntil("\n> Audio: ", SIGTERM, &rc, {},
+                                     {{QStringLiteral("SDL_AUDIODRIVER"), QStringLiteral("no-such-driver")}});
+        QVERIFY2(log.contains("\n> Audio: "), qPrintable(log));
+        QCOMPARE(rc, 1);
+    }
+
+    // A pipe named like a track in the start folder is a file that does not open: never opened (which would
+    // freeze the window for good) and passed over like one, and a signal still ends the program. The tracks
+    // play one after another whatever their order, so the pipe's turn comes within seconds.
+    void pipeNamedLikeTrackIsPassedOver() {
+        const QString music = QDir::homePath() + QStringLiteral("/piped/");
+        QVERIFY(QDir().mkpath(music));
+        sbtest::FifoWatch fifo(music + "x.mp3");
+        QVERIFY(fifo.made());
+        sbtest::ToneSpec tone;
+        tone.seconds = 1;
+        QVERIFY(sbtest::writeToneMp3(music + "a.mp3", tone));
+        QVERIFY(sbtest::writeToneMp3(music + "z.mp3", tone));
+        QVERIFY(
+            sbtest::writeFile(iniPath(), "[common]\r\ncounter=1\r\nfolder_curr=" + music.toUtf8() + "\r\n"));
+        int rc = -2;
+        // Logged once the player has dealt with the file.
+        const QString log = runUntil(" file: x.mp3\n", SIGTERM, &rc);
+        QFile::remove(iniPath());
+        QVERIFY2(log.contains("\nplayTrack (start): " + music + "x.mp3\n"), qPrintable(log));
+        QVERIFY2(log.contains(" file: x.mp3\n"), qPrintable(log));
+        QCOMPARE(rc, 0);
+        QVERIFY(!fifo.wasOpened());
     }
 
     // The log printed on stderr is the log window's lines, bare and in the start-up order.

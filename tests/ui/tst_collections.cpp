@@ -16,6 +16,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QInputDialog>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -25,8 +26,10 @@
 #include <QTimer>
 #include <QToolButton>
 #include <cerrno>
+#include <fcntl.h>
 #include <functional>
 #include <memory>
+#include <sys/file.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -255,15 +258,99 @@ private slots:
         QVERIFY(QFileInfo(blocker).isFile());
     }
 
-    // What a copy cut short by a crash left in the collections goes when they are set up; nothing else does.
+    // What a copy cut short by a crash left in the collections goes when they are set up, in a collection
+    // of the user's own too; nothing else does, and a part another running instance holds stays.
     void staleCopyPartsGoAtStart() {
+        QVERIFY(QDir(base).mkdir(QStringLiteral("Jazz")));
         QVERIFY(sbtest::writeFile(lib("Favorites") + QStringLiteral(".sonabin-1f.part"), "x"));
         QVERIFY(sbtest::writeFile(lib("Archive") + QStringLiteral(".sonabin-2e.part"), "x"));
+        QVERIFY(sbtest::writeFile(lib("Jazz") + QStringLiteral(".sonabin-3d.part"), "x"));
+        QVERIFY(sbtest::writeFile(lib("Jazz") + QStringLiteral(".sonabin-busy.part"), "x"));
         QVERIFY(sbtest::writeFile(lib("Favorites") + QStringLiteral("kept.mp3"), "x"));
+        const int busy =
+            ::open(QFile::encodeName(lib("Jazz") + QStringLiteral(".sonabin-busy.part")).constData(),
+                   O_RDWR | O_CLOEXEC);
+        QVERIFY(busy >= 0);
+        QVERIFY(::flock(busy, LOCK_EX) == 0);
         w->initFolders(false);
+        ::close(busy);
         QCOMPARE(entries(lib("Favorites")), QStringList{QStringLiteral("kept.mp3")});
         QVERIFY(entries(lib("Archive")).isEmpty());
+        QCOMPARE(entries(lib("Jazz")), QStringList{QStringLiteral(".sonabin-busy.part")});
         QCOMPARE(w->lbl_1_count->text(), QStringLiteral("[1]"));
+    }
+
+    // A held key repeats: a Like runs once however long F1 / F2 is held, a toggle once; moving through
+    // the list and seeking go on repeating. On X11 Qt marks a repeat only when it finds the repeat's press
+    // queued behind its release; a busy program gets them unmarked, known only by their equal times.
+    void heldKeyRepeatsOnlyWhereWanted_data() {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<bool>("repeats");
+        QTest::addColumn<bool>("marked"); // Qt marked the repeats as such
+        const struct {
+            const char* name;
+            Qt::Key key;
+            const char* action;
+            bool repeats;
+        } keys[] = {{"F1", Qt::Key_F1, "actCommand1", false},
+                    {"F2", Qt::Key_F2, "actCommand2", false},
+                    {"Esc", Qt::Key_Escape, "actPlayPause", false},
+                    {"F5", Qt::Key_F5, "actPrev", true},
+                    {"F6", Qt::Key_F6, "actRewind", true},
+                    {"F7", Qt::Key_F7, "actForward", true},
+                    {"F8", Qt::Key_F8, "actNext", true}};
+        for (const auto& k : keys)
+            for (const bool marked : {true, false})
+                QTest::addRow("%s, repeats %s", k.name, marked ? "marked" : "unmarked")
+                    << int(k.key) << QString::fromLatin1(k.action) << k.repeats << marked;
+    }
+    void heldKeyRepeatsOnlyWhereWanted() {
+        QFETCH(int, key);
+        QFETCH(QString, action);
+        QFETCH(bool, repeats);
+        QFETCH(bool, marked);
+        auto* act = w->findChild<QAction*>(action);
+        QVERIFY(act);
+        QSignalSpy runs(act, &QAction::triggered);
+        QWidget* focus = QApplication::focusWidget() ? QApplication::focusWidget() : w.get();
+        QVERIFY(focus->window() == w.get());
+        // As the window system delivers a held key: one press, then release and press pairs sharing their
+        // time, then the real release. A press goes the way of every press: shortcuts first.
+        ulong time = 100000;
+        const auto press = [&](bool autoRepeat) {
+            if (!qt_sendShortcutOverrideEvent(focus, time, key, Qt::NoModifier, QString(), autoRepeat)) {
+                QKeyEvent event(QEvent::KeyPress, key, Qt::NoModifier, QString(), autoRepeat);
+                event.setTimestamp(time);
+                QApplication::sendEvent(focus, &event);
+            }
+            QCoreApplication::processEvents();
+        };
+        const auto release = [&](bool autoRepeat) {
+            QKeyEvent event(QEvent::KeyRelease, key, Qt::NoModifier, QString(), autoRepeat);
+            event.setTimestamp(time);
+            QApplication::sendEvent(focus, &event);
+            QCoreApplication::processEvents();
+        };
+        constexpr int repeatsSent = 12;
+        press(false);
+        for (int i = 0; i < repeatsSent; ++i) {
+            time += 33;
+            release(marked);
+            press(marked);
+        }
+        time += 20;
+        release(false);
+        QCOMPARE(runs.count(), repeats ? repeatsSent + 1 : 1);
+        if (key == Qt::Key_F1 || key == Qt::Key_F2) {
+            const QString into = key == Qt::Key_F1 ? QStringLiteral("Favorites") : QStringLiteral("Archive");
+            QCOMPARE(entries(lib(into)), QStringList{track});
+            QCOMPARE(nextSpy->count(), 1);
+        }
+        // A new press, a moment after the release, runs again.
+        time += 150;
+        press(false);
+        QCOMPARE(runs.count(), repeats ? repeatsSent + 2 : 2);
     }
 
     void countsSupportedFilesInAnyCase() {

@@ -20,6 +20,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSplitter>
@@ -98,6 +99,10 @@ private slots:
     void optionsCancelChangesNothing();
     void optionsUnknownLanguage();
     void optionsNoLanguageMarksEnglish();
+    void optionsFolderAsTyped_data();
+    void optionsFolderAsTyped();
+    void optionsRefusesRelativeFolder_data();
+    void optionsRefusesRelativeFolder();
 
     void helpFileChoice_data();
     void helpFileChoice();
@@ -328,6 +333,108 @@ void TestDialogs::optionsNoLanguageMarksEnglish() {
     QCOMPARE(without.Form_Language(), QStringLiteral("German.lng"));
     delete optionsBase;
     optionsBase = nullptr;
+}
+
+// The folder for collections means what a Linux user means: "~" is the home folder, blanks are the
+// default, and nothing lands in whatever folder the program was started from.
+void TestDialogs::optionsFolderAsTyped_data() {
+    QTest::addColumn<QString>("typed");  // "<tmp>" stands for a fresh folder
+    QTest::addColumn<QString>("stored"); // "<home>" and "<tmp>" are replaced
+    QTest::addColumn<QString>("base");
+    QTest::newRow("home folder") << "~/Sorted"
+                                 << "<home>/Sorted"
+                                 << "<home>/Sorted/";
+    QTest::newRow("the home folder's own name") << "~/"
+                                                << "<home>/"
+                                                << "<home>/";
+    QTest::newRow("blanks") << "   "
+                            << ""
+                            << "<home>/Sonabin/";
+    QTest::newRow("empty") << ""
+                           << ""
+                           << "<home>/Sonabin/";
+    QTest::newRow("blanks before a full path") << "  <tmp>"
+                                               << "<tmp>"
+                                               << "<tmp>/";
+}
+
+void TestDialogs::optionsFolderAsTyped() {
+    QFETCH(QString, typed);
+    QFETCH(QString, stored);
+    QFETCH(QString, base);
+    const QString tmp = sbtest::makeTempDir(QStringLiteral("typed"));
+    const auto fill = [&](QString text) {
+        return text.replace(QStringLiteral("<home>"), QDir::homePath()).replace(QStringLiteral("<tmp>"), tmp);
+    };
+    writeIni(QString());
+    const QStringList here =
+        QDir::current().entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+    {
+        TFormMain w;
+        QVERIFY(whileModal<TFormOptions>([&] { w.actOptions->trigger(); },
+                                         [&](TFormOptions* d) {
+                                             d->edFolder->setText(fill(typed));
+                                             d->btnOK->click();
+                                             QVERIFY(!d->isVisible());
+                                         }));
+        QVERIFY2(errors.isEmpty(), qPrintable(errors.join('\n')));
+        QCOMPARE(common(QStringLiteral("folder_lib")), fill(stored));
+        QCOMPARE(w.folderLibraryBase, fill(base));
+        QVERIFY(QDir(fill(base)).exists(QStringLiteral("Favorites")));
+    }
+    QVERIFY(sbtest::readFile(iniPath()).contains("folder_lib=" + fill(stored).toUtf8() + "\r\n"));
+    QCOMPARE(QDir::current().entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), here);
+    // The next start reads the same folder (one window at a time: the audio device is one).
+    TFormMain again;
+    QCOMPARE(again.folderLibraryBase, fill(base));
+}
+
+void TestDialogs::optionsRefusesRelativeFolder_data() {
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<bool>("byEnter");
+    QTest::newRow("plain name, OK") << "Sorted" << false;
+    QTest::newRow("plain name, Enter") << "Sorted" << true;
+    QTest::newRow("dot") << "./Sorted" << false;
+    QTest::newRow("dot dot") << "../Sorted" << true;
+    QTest::newRow("unknown user") << "~no-such-user-here/Sorted" << false;
+}
+
+void TestDialogs::optionsRefusesRelativeFolder() {
+    QFETCH(QString, typed);
+    QFETCH(bool, byEnter);
+    const Setup s = writeIni(QString());
+    TFormMain w;
+    const QByteArray iniBefore = sbtest::readFile(iniPath());
+    const QStringList here =
+        QDir::current().entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+    QStringList warnings;
+    QTimer answer; // answers the warning the dialog shows over itself
+    answer.setInterval(5);
+    QObject::connect(&answer, &QTimer::timeout, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            warnings << box->text();
+            box->accept();
+        }
+    });
+    answer.start();
+    QVERIFY(whileModal<TFormOptions>([&] { w.actOptions->trigger(); },
+                                     [&](TFormOptions* d) {
+                                         d->edFolder->setText(typed);
+                                         if (byEnter)
+                                             QTest::keyClick(d->edFolder, Qt::Key_Return);
+                                         else
+                                             d->btnOK->click();
+                                         QVERIFY(d->isVisible()); // the dialog stays open to mend it
+                                         QCOMPARE(warnings.size(), 1);
+                                         QVERIFY2(warnings.first().contains(typed),
+                                                  qPrintable(warnings.first()));
+                                         QVERIFY(warnings.first().contains(QStringLiteral("full path")));
+                                         QCOMPARE(common(QStringLiteral("folder_lib")), s.base);
+                                     }));
+    QVERIFY(errors.isEmpty());
+    QCOMPARE(sbtest::readFile(iniPath()), iniBefore);
+    QCOMPARE(w.folderLibraryBase, s.base + '/');
+    QCOMPARE(QDir::current().entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), here);
 }
 
 // --- help ---

@@ -341,7 +341,9 @@ const QStringList runtimeKeys = {"txt_version", "txt_build", "txt_formats", "lbl
                                  "txt_choose_folder", "locale",
                                  // taking back a Like
                                  "txt_like_taken_back", "txt_take_back_missing", "txt_take_back_changed",
-                                 "txt_take_back_failed"};
+                                 "txt_take_back_failed",
+                                 // the options dialog's refusal of a relative folder
+                                 "txt_folder_not_full_path"};
 
 // The messages of the program's core (errors, reasons), all declared in one table.
 QStringList messageKeys() {

@@ -2,17 +2,23 @@
 #include "dorLog.h"
 #include "dorOptions.h"
 #include "dorTools.h"
+#include "fifoWatch.h"
 #include "main.h"
 #include "sbWidgets.h"
+#include "sbtest.h"
 
 #include <QAction>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QFrame>
 #include <QLabel>
 #include <QSplitter>
 #include <QTest>
 #include <QToolButton>
 #include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
 
 class TestMainWindow : public QObject {
     Q_OBJECT
@@ -264,6 +270,88 @@ private slots:
             QCOMPARE(optionsBase->ReadInteger("common", "counter", 0), -4);
         }
         QVERIFY(readIni().contains("counter=-4"));
+    }
+
+    // The largest count stays where it is instead of overflowing into a negative one (a first run).
+    void counterSaturates() {
+        QFile f(iniPath());
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write("[common]\r\ncounter=2147483647\r\n");
+        f.close();
+        {
+            TFormMain w;
+            QCOMPARE(optionsBase->ReadInteger("common", "counter", 0), 2147483647);
+        }
+        QVERIFY2(readIni().contains("counter=2147483647\r\n"), qPrintable(readIni()));
+    }
+
+    // Settings that cannot be read (or a settings folder that cannot be made) are said once, naming the
+    // real path; the program runs on defaults and writes nothing over what is there.
+    void unreadableSettingsSaidOnce_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("folder in place of the file") << "folder";
+        QTest::newRow("named pipe in place of the file") << "fifo";
+        QTest::newRow("no permission") << "unreadable";
+        QTest::newRow("settings folder cannot be made") << "blocked";
+    }
+    void unreadableSettingsSaidOnce() {
+        QFETCH(QString, kind);
+        const QString folder = getAppDataFolder(QStringLiteral("Sonabin Free"), false);
+        const QString settingsFolder = folder.left(folder.size() - 1);
+        std::unique_ptr<sbtest::FifoWatch> fifo;
+        QString named = iniPath(); // the path the message must name
+        if (kind == QLatin1String("folder")) {
+            QVERIFY(QDir().mkpath(iniPath()));
+        } else if (kind == QLatin1String("fifo")) {
+            fifo = std::make_unique<sbtest::FifoWatch>(iniPath());
+            QVERIFY(fifo->made());
+        } else if (kind == QLatin1String("unreadable")) {
+            if (::geteuid() == 0)
+                QSKIP("root reads any file");
+            QVERIFY(sbtest::writeFile(iniPath(), "[common]\r\ncounter=7\r\n"));
+            QVERIFY(QFile::setPermissions(iniPath(), QFileDevice::WriteOwner));
+        } else {
+            QVERIFY(QDir(settingsFolder).removeRecursively());
+            QVERIFY(sbtest::writeFile(settingsFolder, "a file where the settings folder belongs"));
+            named = settingsFolder;
+        }
+        // Looked at, never opened: a pipe would block the test.
+        const auto look = [] {
+            struct stat st {};
+            if (::lstat(QFile::encodeName(iniPath()).constData(), &st) != 0)
+                return QString();
+            return QStringLiteral("%1 %2 %3 %4.%5")
+                .arg(st.st_ino)
+                .arg(st.st_mode)
+                .arg(st.st_size)
+                .arg(st.st_mtim.tv_sec)
+                .arg(st.st_mtim.tv_nsec);
+        };
+        const QString before = look();
+        QStringList shown;
+        TFormMain::errorReportHook = [&](const QString& text) { shown << text; };
+        {
+            TFormMain w;
+            QCOMPARE(optionsBase->ReadInteger("common", "counter", 0), 1); // a first run on defaults
+            w.optionsSave();                                               // as the options dialog's OK does
+        }
+        TFormMain::errorReportHook = {};
+        const QString after = look();
+        // Put things back for the next tests before anything can fail.
+        if (kind == QLatin1String("folder"))
+            QDir(iniPath()).removeRecursively();
+        QFile::remove(iniPath());
+        if (kind == QLatin1String("blocked")) {
+            QFile::remove(settingsFolder);
+            QVERIFY(QDir().mkpath(settingsFolder));
+        }
+        QCOMPARE(shown.size(), 1);
+        QVERIFY2(shown.first().contains(QLatin1Char('"') + named + QLatin1Char('"')),
+                 qPrintable(shown.first()));
+        QVERIFY2(shown.first().contains(QStringLiteral("default settings")), qPrintable(shown.first()));
+        if (fifo)
+            QVERIFY(!fifo->wasOpened());
+        QCOMPARE(after, before); // nothing written over it
     }
 
     // A normal end writes common (counter, folder_curr), FormMain (four keys) and pnlPlayer (width), in that
