@@ -375,13 +375,14 @@ void TestPlayback::previousPassesOverATrackThatDoesNotOpen() {
     QTRY_COMPARE(f.selected(), 2);
     QCOMPARE(f.playing(), f.tracks[0]);
     QCOMPARE(f.engine.currentState(), int(AudioActivity::Playing));
-    QCOMPARE(f.engine.opened, (QStringList{f.tracks[0], f.tracks[1], f.tracks[2], f.tracks[1], f.tracks[0]}));
+    // A file that is gone never reaches the engine.
+    QCOMPARE(f.engine.opened, (QStringList{f.tracks[0], f.tracks[1], f.tracks[2], f.tracks[0]}));
 
     // The track reached by Previous plays to its end and goes on forwards, past the broken one again.
     f.engine.current()->position = f.engine.current()->length;
     QTRY_COMPARE(f.selected(), 4);
     QCOMPARE(f.playing(), f.tracks[2]);
-    QCOMPARE(f.engine.opened.mid(5), (QStringList{f.tracks[1], f.tracks[2]}));
+    QCOMPARE(f.engine.opened.mid(4), (QStringList{f.tracks[2]}));
 }
 
 void TestPlayback::namesThatAreNotUtf8PlayAndCopy() {
