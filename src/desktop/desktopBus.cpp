@@ -2,9 +2,9 @@
 // TDesktopBus keeps what was last published, so that each change is signalled once.
 #include "desktopBus.h"
 
+#include "AudioDecoder.h"
 #include "dorLog.h"
 #include "fsPath.h"
-#include "trackTags.h"
 
 #include <QCoreApplication>
 #include <QDBusAbstractAdaptor>
@@ -309,7 +309,7 @@ void TDesktopBus::refresh() {
     if (newTrack) {
         ++trackNumber;
         publishedTrack = s.track;
-        const TTrackTags tags = s.track.isEmpty() ? TTrackTags() : readTrackTags(s.track);
+        const AudioTags tags = s.track.isEmpty() ? AudioTags() : readAudioTags(s.track);
         title = tags.title;
         artist = tags.artist;
         album = tags.album;

@@ -1,7 +1,7 @@
 // Tags of a track for the desktop's player applets: an ID3v2 tag in front, an ID3v1 tag at the end as the
 // fallback field by field, and nothing for files that hold no tag or are no track at all.
+#include "AudioDecoder.h"
 #include "sbtest.h"
-#include "trackTags.h"
 
 #include <QDir>
 #include <QTest>
@@ -77,7 +77,7 @@ private slots:
         QFETCH(QByteArray, tail);
         const QString path = dir + '/' + QString::fromLatin1(QTest::currentDataTag()) + ".mp3";
         QVERIFY(sbtest::writeFile(path, head + audio + tail));
-        const TTrackTags tags = readTrackTags(path);
+        const AudioTags tags = readAudioTags(path);
         QTEST(tags.title, "title");
         QTEST(tags.artist, "artist");
         QTEST(tags.album, "album");
@@ -96,7 +96,7 @@ private slots:
         sbtest::writeFile(dir + "/garbage.mp3", QByteArray(5000, 'x'));
         QDir().mkpath(dir);
         ::mkfifo(QFile::encodeName(dir + "/fifo.mp3").constData(), 0600);
-        const TTrackTags tags = readTrackTags(path);
+        const AudioTags tags = readAudioTags(path);
         QVERIFY(tags.title.isEmpty() && tags.artist.isEmpty() && tags.album.isEmpty());
     }
 };

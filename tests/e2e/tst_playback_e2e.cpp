@@ -3,69 +3,23 @@
 // list order, each track from its start, and stops after the last one.
 #include "dorTools.h"
 #include "sbtest.h"
+#include "toneRuns.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QTest>
-#include <QtEndian>
 #include <cmath>
 #include <csignal>
 
 namespace {
 
-constexpr int kRate = 44100; // the device: 16-bit stereo at 44.1 kHz
-constexpr int kWindowFrames = 2048;
-constexpr double kWindowSeconds = double(kWindowFrames) / kRate;
 constexpr double kToneSeconds = 1.5;
 
-struct Run {
-    double frequency = 0; // 0: silence
-    int windows = 0;
-    double seconds() const { return windows * kWindowSeconds; }
-};
-
-// Cuts the written audio into windows, names each by the tone it holds (0 for silence, -1 for a window
-// that matches none, such as the seam between two tones) and merges neighbours of the same name.
-QList<Run> toneRuns(const QByteArray& pcm, const QList<double>& tones) {
-    const auto* samples = reinterpret_cast<const qint16*>(pcm.constData());
-    const qsizetype frames = pcm.size() / 4;
-    QList<Run> runs;
-    for (qsizetype start = 0; start + kWindowFrames <= frames; start += kWindowFrames) {
-        double energy = 0;
-        int crossings = 0;
-        qint16 previous = qFromLittleEndian(samples[start * 2]);
-        for (qsizetype i = start; i < start + kWindowFrames; ++i) {
-            const qint16 left = qFromLittleEndian(samples[i * 2]);
-            energy += double(left) * left;
-            if ((previous < 0) != (left < 0))
-                ++crossings;
-            previous = left;
-        }
-        double name = -1;
-        if (std::sqrt(energy / kWindowFrames) < 500) {
-            name = 0;
-        } else {
-            const double frequency = crossings / 2.0 / kWindowSeconds;
-            for (double tone : tones)
-                if (std::abs(frequency - tone) < tone * 0.05)
-                    name = tone;
-        }
-        if (!runs.isEmpty() && runs.last().frequency == name)
-            ++runs.last().windows;
-        else
-            runs.append(Run{name, 1});
-    }
-    return runs;
-}
-
-QString describe(const QList<Run>& runs) {
-    QStringList parts;
-    for (const Run& r : runs)
-        parts << QStringLiteral("%1 Hz x %2 s").arg(r.frequency).arg(r.seconds(), 0, 'f', 2);
-    return parts.join(QStringLiteral(", "));
-}
+using sbtest::describe;
+using sbtest::toneRuns;
+using Run = sbtest::ToneRun;
 
 } // namespace
 
