@@ -142,7 +142,7 @@ public slots:
         if (__builtin_add_overflow(s.positionUs, offset, &target)) // any offset may come over the bus
             target = offset > 0 ? std::numeric_limits<qint64>::max() : 0;
         target = std::max<qint64>(target, 0);
-        // Past the end: as Next, says the specification of the interface.
+        // Past the end: as Next, as MPRIS asks.
         if (target > s.lengthUs)
             bus->command(Command::Next);
         else
