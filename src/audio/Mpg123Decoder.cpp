@@ -5,6 +5,7 @@
 
 #include <mpg123.h>
 #include <mutex>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -50,10 +51,18 @@ public:
         double unused = 0;
         mpg123_getstate(mh, MPG123_ACCURATE, &accurate, &unused);
         mpg123_getstate(mh, MPG123_ENC_DELAY, &encDelay, &unused);
-        if (!accurate || encDelay < 0)
+        if (!accurate || encDelay < 0 || !plausible(mpg123_length(mh)))
             mpg123_scan(mh);
         frames_ = mpg123_length(mh);
         return frames_ > 0 ? AudioError::Ok : AudioError::Format;
+    }
+
+    // A header's frame count that the file's size cannot hold is a lie: no MP3 carries more than 24
+    // samples per byte (32 kbit/s at 48 kHz is 12). Trusted, it sends a seek on a search of minutes
+    // through a file of a few kilobytes.
+    bool plausible(off_t samples) const {
+        struct stat st {};
+        return samples > 0 && ::fstat(fd, &st) == 0 && samples <= off_t(st.st_size) * 32;
     }
 
     bool read(unsigned char* out, size_t maxBytes, size_t& got) override {

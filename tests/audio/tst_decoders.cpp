@@ -212,6 +212,31 @@ private slots:
         QVERIFY(none.title.isEmpty() && none.artist.isEmpty() && none.album.isEmpty());
     }
 
+    // An MP3 length header claiming far more frames than the file can hold is not believed: trusted, it
+    // sent a seek half-way on a search of minutes through a few kilobytes.
+    void lyingMp3LengthHeaderIsCounted() {
+        sbtest::ToneSpec spec;
+        spec.seconds = 0.5;
+        QByteArray bytes = sbtest::toneMp3(spec);
+        qsizetype at = bytes.indexOf("Info");
+        if (at < 0)
+            at = bytes.indexOf("Xing");
+        QVERIFY(at > 0);
+        QVERIFY(bytes.at(at + 7) & 1); // the header carries a frame count
+        const char claimed[] = {'\x80', '\x00', '\x00', '\x05'};
+        bytes.replace(at + 8, 4, claimed, 4);
+        const QString path = dir + QStringLiteral("/lying-length.mp3");
+        QVERIFY(sbtest::writeFile(path, bytes));
+
+        int error = AudioError::Ok;
+        const auto d = openPath(path, error);
+        QVERIFY(d);
+        QVERIFY2(d->frames() <= 44100, qPrintable(QString::number(d->frames())));
+        QVERIFY(d->frames() > 44100 / 4);
+        const qint64 reached = d->seek(d->frames() / 2);
+        QVERIFY(reached >= 0 && reached <= d->frames());
+    }
+
     // A named pipe called like a track is a file that does not open, and nothing waits for a writer.
     void pipesNamedLikeTracksDoNotOpen() {
         qputenv("SDL_AUDIODRIVER", "dummy");
