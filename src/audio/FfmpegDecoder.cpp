@@ -22,6 +22,7 @@
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
+#include <libavutil/mem.h>
 #include <libavutil/opt.h>
 #include <libswresample/swresample.h>
 }
@@ -418,9 +419,14 @@ private:
 } // namespace
 
 std::unique_ptr<IAudioDecoder> openFfmpegDecoder(int fd, int& error, DecoderOpen mode) {
-    // A damaged file is an ordinary event here, not something to print.
-    static std::once_flag quiet;
-    std::call_once(quiet, [] { av_log_set_level(AV_LOG_QUIET); });
+    // A damaged file is an ordinary event here, not something to print. No single allocation of an audio
+    // file's needs comes near 128 MiB; a header claiming more (a WAV's INFO chunk of 1.7 GB, say) would
+    // otherwise have it allocated and zeroed before the read fails.
+    static std::once_flag setUp;
+    std::call_once(setUp, [] {
+        av_log_set_level(AV_LOG_QUIET);
+        av_max_alloc(size_t(128) << 20);
+    });
     auto decoder = std::make_unique<FfmpegDecoder>(fd);
     error = decoder->open(mode);
     if (error != AudioError::Ok)

@@ -9,6 +9,7 @@
 #include <QElapsedTimer>
 #include <QtTest>
 #include <cmath>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <vector>
 
@@ -235,6 +236,25 @@ private slots:
         QVERIFY(d->frames() > 44100 / 4);
         const qint64 reached = d->seek(d->frames() / 2);
         QVERIFY(reached >= 0 && reached <= d->frames());
+    }
+
+    // A WAV whose INFO chunk claims 1.7 GB: that much is never allocated (the fuzzer found it), and the
+    // file opens or not as any damaged one.
+    void hugeClaimedChunkIsNotAllocated() {
+        const QByteArray bytes =
+            QByteArray::fromBase64("UklGRoYGAABXQVZFZm10IBAAAAABAAEAQB8AAIA+AAAC/"
+                                   "Q8ATElTVBoAAINJTkZPSVNGMFQOY2h1bmtfZHVyYXRpb24AAABMYXZmNTnm"
+                                   "MjcuMTAwAGRhdGFABieMBLexu74AAAAAAAA=");
+        const QString path = dir + QStringLiteral("/huge-info.wav");
+        QVERIFY(sbtest::writeFile(path, bytes));
+        rusage before{};
+        ::getrusage(RUSAGE_SELF, &before);
+        int error = AudioError::Ok;
+        openPath(path, error);
+        rusage after{};
+        ::getrusage(RUSAGE_SELF, &after);
+        const long grownMiB = (after.ru_maxrss - before.ru_maxrss) / 1024;
+        QVERIFY2(grownMiB < 512, qPrintable(QString::number(grownMiB)));
     }
 
     // A named pipe called like a track is a file that does not open, and nothing waits for a writer.
