@@ -29,10 +29,6 @@ bool isBlank(QChar c) {
     return c.unicode() <= 0x20;
 }
 
-QString withDelim(const QString& folder) {
-    return folder.endsWith(pathDelim) ? folder : folder + pathDelim;
-}
-
 // Extension from the last dot of the name, dot included; empty when the name has no dot.
 QString fileExtension(const QString& name) {
     const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
@@ -99,6 +95,10 @@ void makeFolder(const QString& folder) {
 }
 
 } // namespace
+
+QString withDelim(const QString& folder) {
+    return folder.isEmpty() || folder.endsWith(pathDelim) ? folder : folder + pathDelim;
+}
 
 QString trimBlanks(const QString& text) {
     qsizetype begin = 0;

@@ -9,6 +9,9 @@ inline constexpr QChar pathDelim = QLatin1Char('/');
 
 // Removes blanks and control characters (code 32 and below) from both ends.
 QString trimBlanks(const QString& text);
+// The folder with one trailing path delimiter. An empty folder names no folder and stays empty: it must
+// never turn into the file-system root.
+QString withDelim(const QString& folder);
 
 // Fills `list` from comma text: items lower-cased, "." put in front of non-empty ones.
 void setExtensionList(QStringList& list, const QString& extensions);

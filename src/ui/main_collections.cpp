@@ -34,10 +34,6 @@ bool isUsableFolderName(const QString& name) {
            !name.contains(pathDelim) && !name.contains(QChar(0));
 }
 
-QString withDelim(const QString& folder) {
-    return folder.endsWith(pathDelim) ? folder : folder + pathDelim;
-}
-
 // The name part of a track path; empty when the path names a folder (no track selected).
 QString fileNamePart(const QString& path) {
     const qsizetype slash = path.lastIndexOf(pathDelim);

@@ -30,10 +30,6 @@ QString folderPart(const QString& path) {
     return path.left(path.lastIndexOf(pathDelim) + 1);
 }
 
-QString withDelim(const QString& folder) {
-    return folder.isEmpty() || folder.endsWith(pathDelim) ? folder : folder + pathDelim;
-}
-
 } // namespace
 
 void TFormMain::actUndoLikeExecute() {

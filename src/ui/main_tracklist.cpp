@@ -21,11 +21,6 @@ namespace {
 
 const QString titleBlanks = QStringLiteral("     ");
 
-// An empty folder stays empty: it names no folder, and must not turn into the file-system root.
-QString withDelim(const QString& folder) {
-    return folder.isEmpty() || folder.endsWith(pathDelim) ? folder : folder + pathDelim;
-}
-
 QPixmap entryPicture(const QLabel* label, QStyle::StandardPixmap fallback) {
     QPixmap pix = label ? label->pixmap() : QPixmap();
     if (pix.isNull())
