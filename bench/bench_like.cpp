@@ -63,7 +63,7 @@ void BM_PlainCopySettled(benchmark::State& state) {
 void BM_Like(benchmark::State& state) {
     for (auto _ : state) {
         try {
-            form->runLike(source, form->folderLibrary1);
+            form->runLike(source, form->collections().name(1));
         } catch (const std::exception& e) {
             state.SkipWithError(e.what());
             break;
@@ -133,9 +133,9 @@ int main(int argc, char** argv) {
 
     auto window = std::make_unique<TFormMain>();
     window->show();
-    window->folderLibraryBase = base;
-    window->folderLibrary1 = "One";
-    window->folderLibrary2 = "Two";
+    window->collections().setBase(base);
+    window->collections().bind(1, "One");
+    window->collections().bind(2, "Two");
     window->opt_play_next_after_copy = false; // the next track is the track change's own figure
     window->updateButtons();
     form = window.get();

@@ -144,7 +144,8 @@ void TFormMain::optionsLoad() {
     optionsBase->loadWidth(pnlPlayer);
     pnlPlayerResize();
     const QString common = QStringLiteral("common");
-    folderLibraryBase = optionsBase->ReadString(common, QStringLiteral("folder_lib"), defaultLibraryBase());
+    collections().setBase(
+        optionsBase->ReadString(common, QStringLiteral("folder_lib"), defaultLibraryBase()));
     currentFolder = optionsBase->ReadString(common, QStringLiteral("folder_curr"), QString());
     opt_play_next_after_copy = optionsBase->ReadBool(common, QStringLiteral("auto_play_next"), true);
     opt_auto_offset = optionsBase->ReadBool(common, QStringLiteral("auto_offset"), false);
@@ -155,7 +156,7 @@ void TFormMain::optionsLoad() {
                 QStringLiteral("Form, Width, AutoNext: %1, AutoOffset: %2, Random: %3")
                     .arg(iif(opt_play_next_after_copy, t, f), iif(opt_auto_offset, t, f),
                          iif(opt_random_play, t, f)));
-    addLogValue(QStringLiteral("> folderLibraryBase"), folderLibraryBase);
+    addLogValue(QStringLiteral("> folderLibraryBase"), collections().base());
     addLogValue(QStringLiteral("> currentFolder"), currentFolder);
     initLanguage();
 }
@@ -169,7 +170,7 @@ void TFormMain::optionsSave() {
 }
 
 QString TFormMain::defaultLibraryBase() {
-    return QDir::homePath() + pathDelim + sb::defaultLibraryFolderName;
+    return TCollections::defaultBase();
 }
 
 void TFormMain::initStartFolderPlay() {

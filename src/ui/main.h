@@ -18,6 +18,7 @@
 #include <functional>
 #include <memory>
 
+#include "collections.h"
 #include "form_message.h" // TDialogMessType
 #include "likeHistory.h"
 #include "sortedIndex.h"
@@ -54,9 +55,6 @@ public:
     // --- fields, in the documented order ---
     QString currentFile;
     QString currentFolder;
-    QString folderLibrary1;
-    QString folderLibrary2;
-    QString folderLibraryBase;
     QString FprefixLanguege;
     bool opt_play_next_after_copy = true;
     bool opt_auto_offset = false;
@@ -203,6 +201,9 @@ public:
     void actForwardExecute();
 
     // --- collections and notices (main_collections.cpp) ---
+    // The base folder, the buttons' collections and what a Like does there.
+    TCollections& collections() { return FCollections; }
+    const TCollections& collections() const { return FCollections; }
     void initFolders(bool reset);
     void updateButtons();
     void runLike(const QString& sFile, const QString& sLib);
@@ -281,6 +282,7 @@ private:
     void freeMessWindow(); // main_dialogs.cpp
     void applyStartPath(); // main_desktop.cpp
 
+    TCollections FCollections;
     // The track that the next folder scan starts instead of the first one (a bare file name).
     QString preferredTrack;
 

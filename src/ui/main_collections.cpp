@@ -1,7 +1,6 @@
 // Collections: the base folder and its collection folders, the two Like buttons, their popup and the
 // long press that opens it, and the Like action that copies the playing track.
 #include "const_sb.h"
-#include "dorCopy.h"
 #include "dorLanguage.h"
 #include "dorLog.h"
 #include "dorTools.h"
@@ -17,22 +16,15 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
+#include <QScopeGuard>
 #include <QTimer>
 #include <QToolButton>
-#include <cerrno>
 #include <cmath>
-#include <sys/stat.h>
 
 namespace {
 
 // Ticks of TimerLongClick (25 ms each) before the long press is decided: about half a second.
 constexpr int longClickTicks = 20;
-
-// A collection is a folder directly inside the base folder, so its name must be a plain folder name.
-bool isUsableFolderName(const QString& name) {
-    return !name.isEmpty() && name != QLatin1String(".") && name != QLatin1String("..") &&
-           !name.contains(pathDelim) && !name.contains(QChar(0));
-}
 
 // The name part of a track path; empty when the path names a folder (no track selected).
 QString fileNamePart(const QString& path) {
@@ -53,104 +45,60 @@ QString menuText(QString name) {
 } // namespace
 
 void TFormMain::initFolders(bool reset) {
-    // "~/Sorted" means the home folder's Sorted, as in a shell. Empty (or blanks) must never mean the
-    // file-system root, and a relative path (only a hand-edited file holds one: the options dialog refuses
-    // it) never the folder the program happened to be started from: both use the default.
-    const QString typed = expandTypedFolder(folderLibraryBase);
-    if (!reset && !typed.isEmpty() && !typed.startsWith(pathDelim))
-        addLogValue(QStringLiteral("> not a full path, default used"), folderLibraryBase);
-    if (reset || !typed.startsWith(pathDelim))
-        folderLibraryBase = defaultLibraryBase() + pathDelim;
-    else
-        folderLibraryBase = withDelim(typed);
-
     const QString listText = LanguageEngine
                                  ? LanguageEngine->getText(QStringLiteral("def_libs"), sb::defaultLibraries)
                                  : sb::defaultLibraries;
-    QStringList names;
-    for (const QString& name : listText.split(QLatin1Char(','))) {
-        if (isUsableFolderName(name))
-            names << name;
-        else
-            addLogValue(QStringLiteral("> skipped collection name"), name);
-    }
-    // Both buttons need a collection; a short or broken list borrows the built-in names.
-    for (const QString& name : sb::defaultLibraries.split(QLatin1Char(','))) {
-        if (names.size() >= 2)
-            break;
-        if (!names.contains(name))
-            names << name;
-    }
-
-    folderLibrary1 = names.at(0);
-    folderLibrary2 = names.at(1);
+    QStringList skipped;
+    const QStringList names = TCollections::namesFromList(listText, &skipped);
+    for (const QString& name : std::as_const(skipped))
+        addLogValue(QStringLiteral("> skipped collection name"), name);
+    collections().bindDefaults(names, reset);
     addLog(QStringLiteral("initFolders"));
-    addLogValue(QStringLiteral("> folderLibraryBase"), folderLibraryBase);
-    addLogValue(QStringLiteral("> folderLibrary1"), folderLibrary1);
-    addLogValue(QStringLiteral("> folderLibrary2"), folderLibrary2);
+    addLogValue(QStringLiteral("> folderLibraryBase"), collections().base());
+    addLogValue(QStringLiteral("> folderLibrary1"), collections().name(1));
+    addLogValue(QStringLiteral("> folderLibrary2"), collections().name(2));
 
     // The buttons show their collections even when a folder cannot be made; the error is reported after.
-    try {
-        checkFolder(folderLibraryBase);
-        for (const QString& name : std::as_const(names))
-            checkFolder(folderLibraryBase + name);
-        // What a copy cut short by a crash left behind, in every collection, not only the default ones; a
-        // copy running in another instance is kept.
-        removeStaleCopyPartsInCollections(folderLibraryBase);
-    } catch (...) {
+    const auto show = qScopeGuard([this] {
         updateButtons();
         updateSortedIndex(false);
-        throw;
-    }
-    updateButtons();
-    updateSortedIndex(false);
+    });
+    collections().makeFolders(names);
 }
 
 void TFormMain::updateButtons() {
-    const auto count = [this](const QString& lib) {
-        return addBrackets(QString::number(countFiles(folderLibraryBase + lib, sb::appFormats)),
-                           QLatin1Char('['), QLatin1Char(']'), QStringLiteral("..."));
+    const auto count = [this](int slot) {
+        return addBrackets(QString::number(collections().count(slot)), QLatin1Char('['), QLatin1Char(']'),
+                           QStringLiteral("..."));
     };
     // A folder name is shown as it is, even one that looks like markup.
     lbl_1_collection->setTextFormat(Qt::PlainText);
     lbl_2_Collection->setTextFormat(Qt::PlainText);
-    lbl_1_collection->setText(displayName(folderLibrary1));
-    lbl_2_Collection->setText(displayName(folderLibrary2));
-    lbl_1_count->setText(count(folderLibrary1));
-    lbl_2_Count->setText(count(folderLibrary2));
-    addLogValue(QStringLiteral("updateButtons"),
-                QStringLiteral("Lib1: ") + folderLibrary1 + QStringLiteral(" Lib2: ") + folderLibrary2);
+    lbl_1_collection->setText(displayName(collections().name(1)));
+    lbl_2_Collection->setText(displayName(collections().name(2)));
+    lbl_1_count->setText(count(1));
+    lbl_2_Count->setText(count(2));
+    addLogValue(QStringLiteral("updateButtons"), QStringLiteral("Lib1: ") + collections().name(1) +
+                                                     QStringLiteral(" Lib2: ") + collections().name(2));
 }
 
 void TFormMain::runLike(const QString& sFile, const QString& sLib) {
-    const QString name = fileNamePart(sFile);
-    if (name.isEmpty())
-        throw SbError(SbText(sbmsg::noTrack, {sFile}));
-    if (!isUsableFolderName(sLib))
-        throw SbError(SbText(sbmsg::noCollection));
-    checkFolder(folderLibraryBase);
-    const QString target = withDelim(folderLibraryBase + sLib) + name;
-    checkFolder(withDelim(folderLibraryBase + sLib)); // the first Like into a collection creates it
-
-    // Only the name is compared; a file of that name is never replaced, whatever it holds. A copy that
-    // fails throws before anything below runs: no notice, no recount, no next track.
-    TFileStamp written;
-    const bool exists =
-        entryExists(target) || copyFileNoReplace(sFile, target, &written) == TCopyResult::TargetExists;
-    if (!exists) {
+    // A copy that fails throws before anything below runs: no notice, no recount, no next track.
+    const TLikeOutcome done = collections().likeInto(sFile, sLib);
+    if (done.copied) {
         // Only a Like that made a copy can be taken back, and only while the copy is this very file.
-        likeHistory.add({sFile, target, sLib, written});
+        likeHistory.add({sFile, done.target, sLib, done.written});
         updateUndoLike();
     }
-    if (!exists || isRegularFile(target))
-        noteSorted(withDelim(folderLibraryBase + sLib), name, true);
-    if (exists) {
+    if (done.sorted)
+        noteSorted(collections().folderOf(sLib), fileNamePart(done.target), true);
+    if (done.copied) {
+        showInfo(sb::copyToCollection, displayName(done.target), dmtInfo);
+    } else {
         showInfo(textOf(LanguageEngine, "txt_file_exists", "File exists!"),
                  textOf(LanguageEngine, "txt_file_exists_hint", "File already exists") +
-                     QStringLiteral(": ") + displayName(name),
+                     QStringLiteral(": ") + displayName(fileNamePart(done.target)),
                  dmtWarning);
-    } else {
-        showInfo(sb::copyToCollection, displayName(target), dmtInfo);
     }
     updateButtons();
     if (opt_play_next_after_copy)
@@ -158,8 +106,7 @@ void TFormMain::runLike(const QString& sFile, const QString& sLib) {
 }
 
 bool TFormMain::isTrackInLibrary(const QString& sFile, const QString& sLib) {
-    const QString name = fileNamePart(sFile);
-    return !name.isEmpty() && isRegularFile(withDelim(folderLibraryBase + sLib) + name);
+    return collections().holdsIn(sLib, fileNamePart(sFile));
 }
 
 qint32 TFormMain::checkLongClick() {
@@ -201,17 +148,8 @@ void TFormMain::TimerLongClickTimer() {
 }
 
 void TFormMain::PM_LIBSPopup(QMenu* sender) {
-    if (!isFolder(folderLibraryBase))
-        throw SbError(SbText(sbmsg::baseMissing, {folderLibraryBase}));
     // Only what can hold a copy: folders and links to folders, in the track list's name order.
-    QStringList folders;
-    try {
-        folders = listFolder(folderLibraryBase, QString(), false).folders;
-    } catch (const SbError&) {
-        throw SbError(SbText(sbmsg::baseUnreadable, {folderLibraryBase}));
-    }
-    const QString current = PM_LIBSTag == 1 ? folderLibrary1 : folderLibrary2;
-
+    const QStringList folders = collections().listFolders();
     sender->clear();
     for (const QString& name : folders) {
         QAction* entry = sender->addAction(menuText(displayName(name)));
@@ -221,27 +159,23 @@ void TFormMain::PM_LIBSPopup(QMenu* sender) {
     }
     sender->addSeparator();
     sender->addAction(actCreateNewLib);
-    if (isTrackInLibrary(currentFile, current))
+    if (collections().holds(PM_LIBSTag, fileNamePart(currentFile)))
         sender->addAction(actDelFromLib);
     sender->addAction(actUndoLike);
 }
 
 void TFormMain::onLibraryMenuClick(QAction* entry) {
-    const QString name = entry->data().toString();
-    if (PM_LIBSTag == 1)
-        folderLibrary1 = name;
-    else
-        folderLibrary2 = name;
+    collections().bind(PM_LIBSTag, entry->data().toString());
     updateButtons();
     updateSortedIndex(false);
 }
 
 void TFormMain::actCommand1Execute() {
-    runLike(currentFolder + currentFile, folderLibrary1);
+    runLike(currentFolder + currentFile, collections().name(1));
 }
 
 void TFormMain::actCommand2Execute() {
-    runLike(currentFolder + currentFile, folderLibrary2);
+    runLike(currentFolder + currentFile, collections().name(2));
 }
 
 void TFormMain::actCreateNewLibExecute() {
@@ -255,43 +189,36 @@ void TFormMain::actCreateNewLibExecute() {
     if (ask.exec() != QDialog::Accepted)
         return;
     const QString name = ask.textValue().trimmed();
-    const auto refuse = [this](const QString& text) {
-        QMessageBox box(QMessageBox::Warning, actCreateNewLib->text(), text, QMessageBox::Ok, this);
-        box.setTextFormat(Qt::PlainText);
-        box.exec();
-    };
-    if (name.isEmpty())
-        return refuse(
-            textOf(LanguageEngine, "txt_folder_name_empty", "Please enter a name for the new folder."));
-    if (name.contains(pathDelim) || name.contains(QChar(0)))
-        return refuse(
-            textOf(LanguageEngine, "txt_folder_name_delim", "A folder name can not contain \"/\"."));
-    if (name == QLatin1String(".") || name == QLatin1String(".."))
-        return refuse(textOf(LanguageEngine, "txt_folder_name_dots",
-                             "\".\" and \"..\" can not be used as folder names."));
-
-    checkFolder(folderLibraryBase);
-    const QString path = folderLibraryBase + name;
-    if (entryExists(path))
-        return refuse(
-            textOf(LanguageEngine, "txt_folder_exists", "A folder or file of this name already exists") +
-            QStringLiteral(": ") + name);
-    if (::mkdir(pathBytes(path).constData(), 0777) != 0) {
-        const int err = errno;
-        if (err == EEXIST)
-            return refuse(
-                textOf(LanguageEngine, "txt_folder_exists", "A folder or file of this name already exists") +
-                QStringLiteral(": ") + name);
-        throw SbError(SbText(sbmsg::folderCreate, {path, osReason(err)}));
+    const TCreateRefusal refusal = collections().create(name);
+    if (refusal == TCreateRefusal::None)
+        return;
+    QString text;
+    switch (refusal) {
+    case TCreateRefusal::Empty:
+        text = textOf(LanguageEngine, "txt_folder_name_empty", "Please enter a name for the new folder.");
+        break;
+    case TCreateRefusal::Delimiter:
+        text = textOf(LanguageEngine, "txt_folder_name_delim", "A folder name can not contain \"/\".");
+        break;
+    case TCreateRefusal::Dots:
+        text = textOf(LanguageEngine, "txt_folder_name_dots",
+                      "\".\" and \"..\" can not be used as folder names.");
+        break;
+    case TCreateRefusal::Exists:
+    case TCreateRefusal::None:
+        text = textOf(LanguageEngine, "txt_folder_exists", "A folder or file of this name already exists") +
+               QStringLiteral(": ") + name;
+        break;
     }
-    addLogValue(QStringLiteral("> new collection"), path);
+    QMessageBox box(QMessageBox::Warning, actCreateNewLib->text(), text, QMessageBox::Ok, this);
+    box.setTextFormat(Qt::PlainText);
+    box.exec();
 }
 
 void TFormMain::actDelFromLibExecute() {
-    const QString lib = PM_LIBSTag == 1 ? folderLibrary1 : folderLibrary2;
+    const QString lib = collections().name(PM_LIBSTag);
     const QString name = fileNamePart(currentFile);
-    const QString path = withDelim(folderLibraryBase + lib) + name;
-    if (!isTrackInLibrary(currentFile, lib)) {
+    if (!collections().holds(PM_LIBSTag, name)) {
         updateButtons(); // gone meanwhile: nothing to delete, but the counters may be stale
         return;
     }
@@ -304,11 +231,7 @@ void TFormMain::actDelFromLibExecute() {
     confirm.setTextFormat(Qt::PlainText); // names are shown as they are, even ones that look like markup
     if (confirm.exec() != QMessageBox::Yes)
         return;
-    if (::unlink(pathBytes(path).constData()) != 0 && errno != ENOENT) {
-        const int err = errno;
-        throw SbError(SbText(sbmsg::deleteFailed, {path, osReason(err)}));
-    }
-    addLogValue(QStringLiteral("> deleted from collection"), path);
-    noteSorted(withDelim(folderLibraryBase + lib), name, false);
+    collections().remove(PM_LIBSTag, name);
+    noteSorted(collections().folderOf(lib), name, false);
     updateButtons();
 }

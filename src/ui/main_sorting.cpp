@@ -111,8 +111,7 @@ void TFormMain::playRowAgain(int row) {
 }
 
 void TFormMain::updateSortedIndex(bool relist) {
-    sortedIndex.bind(withDelim(folderLibraryBase + folderLibrary1),
-                     withDelim(folderLibraryBase + folderLibrary2), relist);
+    sortedIndex.bind(collections().folder(1), collections().folder(2), relist);
     trackModel->sortedChanged();
 }
 

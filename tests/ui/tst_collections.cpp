@@ -162,7 +162,7 @@ private slots:
         w->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(w.get()));
         base = sbtest::makeTempDir(QStringLiteral("collections")) + QLatin1Char('/');
-        w->folderLibraryBase = base;
+        w->collections().setBase(base);
         w->initFolders(false);
         scan(music);
         QVERIFY(!track.isEmpty());
@@ -207,16 +207,16 @@ private slots:
         if (!defLibs.isNull())
             setDefaultLibraries(*w, defLibs);
         const QStringList around = entries(fresh + QStringLiteral("/.."));
-        w->folderLibraryBase = fresh + QStringLiteral("/lib"); // missing, and without a trailing delimiter
+        w->collections().setBase(fresh + QStringLiteral("/lib")); // missing, and without a trailing delimiter
 
         w->initFolders(false);
 
-        QCOMPARE(w->folderLibraryBase, fresh + QStringLiteral("/lib/"));
-        QCOMPARE(entries(w->folderLibraryBase), folders);
+        QCOMPARE(w->collections().base(), fresh + QStringLiteral("/lib/"));
+        QCOMPARE(entries(w->collections().base()), folders);
         QCOMPARE(entries(fresh), QStringList{"lib"});
         QCOMPARE(entries(fresh + QStringLiteral("/..")), around);
-        QCOMPARE(w->folderLibrary1, lib1);
-        QCOMPARE(w->folderLibrary2, lib2);
+        QCOMPARE(w->collections().name(1), lib1);
+        QCOMPARE(w->collections().name(2), lib2);
         QCOMPARE(w->lbl_1_collection->text(), lib1);
         QCOMPARE(w->lbl_2_Collection->text(), lib2);
         QCOMPARE(w->lbl_1_count->text(), QStringLiteral("[0]"));
@@ -234,9 +234,9 @@ private slots:
         QFETCH(bool, reset);
         QFETCH(QString, setting);
         QDir(QDir::homePath() + QStringLiteral("/Sonabin")).removeRecursively();
-        w->folderLibraryBase = setting;
+        w->collections().setBase(setting);
         w->initFolders(reset);
-        QCOMPARE(w->folderLibraryBase, QDir::homePath() + QStringLiteral("/Sonabin/"));
+        QCOMPARE(w->collections().base(), QDir::homePath() + QStringLiteral("/Sonabin/"));
         QVERIFY(QFileInfo(QDir::homePath() + QStringLiteral("/Sonabin/Favorites")).isDir());
         QVERIFY(!QFileInfo::exists(QStringLiteral("/Favorites")));
     }
@@ -246,7 +246,7 @@ private slots:
     void baseFolderThatCannotBeMade() {
         const QString blocker = sbtest::makeTempDir(QStringLiteral("blocked")) + QStringLiteral("/file");
         QVERIFY(sbtest::writeFile(blocker, "x"));
-        w->folderLibraryBase = blocker + QStringLiteral("/lib");
+        w->collections().setBase(blocker + QStringLiteral("/lib"));
         w->runGuarded([this] { w->initFolders(false); });
         QCOMPARE(errors.size(), 1);
         QCOMPARE(w->lbl_1_collection->text(), QStringLiteral("Favorites"));
@@ -360,7 +360,7 @@ private slots:
             QVERIFY(sbtest::writeFile(lib("Favorites") + QLatin1String(name), "x"));
         QVERIFY(QDir(lib("Favorites")).mkdir(QStringLiteral("folder.mp3")));
         QVERIFY(QDir(lib("Favorites")).mkdir(QStringLiteral("folder.flac")));
-        w->folderLibrary2 = QStringLiteral("Missing");
+        w->collections().bind(2, QStringLiteral("Missing"));
         w->updateButtons();
         QCOMPARE(w->lbl_1_count->text(), QStringLiteral("[10]"));
         QCOMPARE(w->lbl_2_Count->text(), QStringLiteral("[0]"));
@@ -474,7 +474,7 @@ private slots:
     }
 
     void likeCreatesMissingCollection() {
-        w->folderLibrary1 = QStringLiteral("Brand new");
+        w->collections().bind(1, QStringLiteral("Brand new"));
         w->updateButtons();
         QCOMPARE(w->lbl_1_count->text(), QStringLiteral("[0]"));
         QTest::keyClick(w.get(), Qt::Key_F1);
@@ -486,7 +486,7 @@ private slots:
 
     // A button bound to the same collection as the other shows the same new number.
     void bothButtonsOnOneCollection() {
-        w->folderLibrary2 = w->folderLibrary1;
+        w->collections().bind(2, w->collections().name(1));
         QTest::keyClick(w.get(), Qt::Key_F2);
         QCOMPARE(w->lbl_1_count->text(), QStringLiteral("[1]"));
         QCOMPARE(w->lbl_2_Count->text(), QStringLiteral("[1]"));
@@ -649,7 +649,7 @@ private slots:
 
         // The entry binds the button to the folder's own bytes.
         menuEntry(w->PM_LIBS, "M\uFFFDsik")->trigger();
-        QCOMPARE(pathBytes(button == 1 ? w->folderLibrary1 : w->folderLibrary2), latin1Folder);
+        QCOMPARE(pathBytes(button == 1 ? w->collections().name(1) : w->collections().name(2)), latin1Folder);
         QCOMPARE((button == 1 ? w->lbl_1_collection : w->lbl_2_Collection)->text(), "M\uFFFDsik");
         QCOMPARE(menuTexts(w->PM_LIBS), expected);
         w->PM_LIBS->hide();
@@ -698,8 +698,9 @@ private slots:
         QVERIFY(entry);
         entry->trigger();
 
-        QCOMPARE(button == 1 ? w->folderLibrary1 : w->folderLibrary2, QStringLiteral("Rock & Roll"));
-        QCOMPARE(button == 1 ? w->folderLibrary2 : w->folderLibrary1,
+        QCOMPARE(button == 1 ? w->collections().name(1) : w->collections().name(2),
+                 QStringLiteral("Rock & Roll"));
+        QCOMPARE(button == 1 ? w->collections().name(2) : w->collections().name(1),
                  button == 1 ? QStringLiteral("Archive") : QStringLiteral("Favorites"));
         QLabel* name = button == 1 ? w->lbl_1_collection : w->lbl_2_Collection;
         QLabel* count = button == 1 ? w->lbl_1_count : w->lbl_2_Count;

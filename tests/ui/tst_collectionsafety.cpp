@@ -88,7 +88,7 @@ private slots:
         errors.clear();
         TFormMain::errorReportHook = [this](const QString& text) { errors << text; };
         w = std::make_unique<TFormMain>();
-        w->folderLibraryBase = base;
+        w->collections().setBase(base);
         w->initFolders(false);
         QVERIFY(
             sbtest::writeFile(base + QStringLiteral("Favorites/track.mp3"), "in the collection, keep me"));
@@ -170,7 +170,7 @@ private slots:
         QFETCH(QString, collection);
         QFETCH(QString, file);
         QFETCH(QString, expected);
-        w->folderLibrary1 = collection;
+        w->collections().bind(1, collection);
         w->currentFile = file;
         const Snapshot before = snapshot(sandbox);
 

@@ -191,8 +191,8 @@ void TestDialogs::optionsOkStoresAndApplies() {
     TFormMain w;
     QVERIFY(QFile::remove(iniPath()));
     // Bindings chosen in the collection popup.
-    w.folderLibrary1 = QStringLiteral("Car");
-    w.folderLibrary2 = QStringLiteral("Temp");
+    w.collections().bind(1, QStringLiteral("Car"));
+    w.collections().bind(2, QStringLiteral("Temp"));
     const QString typed = sbtest::makeTempDir(QStringLiteral("typed")); // no trailing delimiter
     QVERIFY(whileModal<TFormOptions>([&] { w.actOptions->trigger(); },
                                      [&](TFormOptions* d) {
@@ -216,9 +216,9 @@ void TestDialogs::optionsOkStoresAndApplies() {
     QVERIFY(w.opt_random_play);
     QVERIFY(!w.opt_play_next_after_copy);
     // Both buttons go back to the first two default collections, which now live in the new folder.
-    QCOMPARE(w.folderLibraryBase, typed + '/');
-    QCOMPARE(w.folderLibrary1, QStringLiteral("Favorites"));
-    QCOMPARE(w.folderLibrary2, QStringLiteral("Archive"));
+    QCOMPARE(w.collections().base(), typed + '/');
+    QCOMPARE(w.collections().name(1), QStringLiteral("Favorites"));
+    QCOMPARE(w.collections().name(2), QStringLiteral("Archive"));
     QCOMPARE(w.lbl_1_collection->text(), QStringLiteral("Favorites"));
     for (const char* name : {"Favorites", "Archive", "Sport", "Car", "Temp"})
         QVERIFY2(QDir(typed).exists(QString::fromLatin1(name)), name);
@@ -228,16 +228,16 @@ void TestDialogs::optionsOkWithoutChange() {
     const Setup s = writeIni(QString());
     TFormMain w;
     QVERIFY(QFile::remove(iniPath()));
-    w.folderLibrary2 = QStringLiteral("Sport");
+    w.collections().bind(2, QStringLiteral("Sport"));
     QVERIFY(whileModal<TFormOptions>([&] { w.actOptions->trigger(); },
                                      [](TFormOptions* d) { QTest::mouseClick(d->btnOK, Qt::LeftButton); }));
     QVERIFY(errors.isEmpty());
     const QByteArray ini = sbtest::readFile(iniPath());
     for (const char* key : {"folder_lib=", "auto_play_next=1", "auto_offset=0", "random_play=0", "language="})
         QVERIFY2(ini.contains(key), key);
-    QCOMPARE(w.folderLibraryBase, s.base + '/');
-    QCOMPARE(w.folderLibrary1, QStringLiteral("Favorites"));
-    QCOMPARE(w.folderLibrary2, QStringLiteral("Archive"));
+    QCOMPARE(w.collections().base(), s.base + '/');
+    QCOMPARE(w.collections().name(1), QStringLiteral("Favorites"));
+    QCOMPARE(w.collections().name(2), QStringLiteral("Archive"));
 }
 
 void TestDialogs::optionsChoosingGerman() {
@@ -258,8 +258,8 @@ void TestDialogs::optionsChoosingGerman() {
     QCOMPARE(w.actOptions->text(), QStringLiteral("Einstellungen"));
     for (const char* name : {"Favoriten", "Archiv", "Sport", "Auto", "Temp"})
         QVERIFY2(QDir(s.base).exists(QString::fromLatin1(name)), name);
-    QCOMPARE(w.folderLibrary1, QStringLiteral("Favoriten"));
-    QCOMPARE(w.folderLibrary2, QStringLiteral("Archiv"));
+    QCOMPARE(w.collections().name(1), QStringLiteral("Favoriten"));
+    QCOMPARE(w.collections().name(2), QStringLiteral("Archiv"));
     QCOMPARE(w.lbl_2_Collection->text(), QStringLiteral("Archiv"));
 }
 
@@ -379,14 +379,14 @@ void TestDialogs::optionsFolderAsTyped() {
                                          }));
         QVERIFY2(errors.isEmpty(), qPrintable(errors.join('\n')));
         QCOMPARE(common(QStringLiteral("folder_lib")), fill(stored));
-        QCOMPARE(w.folderLibraryBase, fill(base));
+        QCOMPARE(w.collections().base(), fill(base));
         QVERIFY(QDir(fill(base)).exists(QStringLiteral("Favorites")));
     }
     QVERIFY(sbtest::readFile(iniPath()).contains("folder_lib=" + fill(stored).toUtf8() + "\r\n"));
     QCOMPARE(QDir::current().entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), here);
     // The next start reads the same folder (one window at a time: the audio device is one).
     TFormMain again;
-    QCOMPARE(again.folderLibraryBase, fill(base));
+    QCOMPARE(again.collections().base(), fill(base));
 }
 
 void TestDialogs::optionsRefusesRelativeFolder_data() {
@@ -433,7 +433,7 @@ void TestDialogs::optionsRefusesRelativeFolder() {
                                      }));
     QVERIFY(errors.isEmpty());
     QCOMPARE(sbtest::readFile(iniPath()), iniBefore);
-    QCOMPARE(w.folderLibraryBase, s.base + '/');
+    QCOMPARE(w.collections().base(), s.base + '/');
     QCOMPARE(QDir::current().entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), here);
 }
 

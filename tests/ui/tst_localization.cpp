@@ -320,20 +320,20 @@ void TstLocalization::messagesInLanguage() {
     const QStringList libs = texts.value("def_libs").split(',');
 
     // No collection chosen for the button.
-    w.folderLibrary1.clear();
+    w.collections().bind(1, QString());
     w.actCommand1->trigger();
     QCOMPARE(errors, QStringList{texts.value("txt_err_no_collection")});
 
     // The base folder vanished before the collection menu opened.
     errors.clear();
     const QString gone = s.base + "gone/";
-    w.folderLibraryBase = gone;
+    w.collections().setBase(gone);
     emit w.btnLib1->customContextMenuRequested(QPoint(5, 5));
     QCOMPARE(errors, QStringList{SbText::fill(texts.value("txt_err_base_missing"), {gone})});
 
     // A copy that did not reach the disk, with the system's reason.
     errors.clear();
-    w.folderLibraryBase = s.base;
+    w.collections().setBase(s.base);
     w.initFolders(false);
     w.currentFile = track;
     setCopySyncFailureForTests(ENOSPC);

@@ -87,11 +87,11 @@ private slots:
         TFormMain::errorReportHook = [&errors](const QString& text) { errors << text; };
         auto w = std::make_unique<TFormMain>();
         w->show();
-        w->folderLibraryBase = base;
+        w->collections().setBase(base);
         w->initFolders(false);
         QVERIFY(w->opt_play_next_after_copy);
-        const QString lib1 = base + w->folderLibrary1 + QLatin1Char('/');
-        const QString lib2 = base + w->folderLibrary2 + QLatin1Char('/');
+        const QString lib1 = base + w->collections().name(1) + QLatin1Char('/');
+        const QString lib2 = base + w->collections().name(2) + QLatin1Char('/');
 
         // Follows the track that plays; every third track is liked into the first collection and every
         // fifth (of the others) into the second, shortly after it starts.
@@ -141,8 +141,8 @@ private slots:
         const int fdsAfter = openDescriptors();
         const int threadsAfter = threads();
         qInfo("open file descriptors %d -> %d, threads %d -> %d, %lld likes into %s, %lld into %s", fdsBefore,
-              fdsAfter, threadsBefore, threadsAfter, liked1.size(), qPrintable(w->folderLibrary1),
-              liked2.size(), qPrintable(w->folderLibrary2));
+              fdsAfter, threadsBefore, threadsAfter, liked1.size(), qPrintable(w->collections().name(1)),
+              liked2.size(), qPrintable(w->collections().name(2)));
 
         QVERIFY2(errors.isEmpty(), qPrintable(errors.join(u'\n')));
         QCOMPARE(played, listed);
@@ -152,7 +152,8 @@ private slots:
         QCOMPARE(mp3Files(lib1), liked1);
         QCOMPARE(mp3Files(lib2), liked2);
         for (const QString& name : liked1 + liked2)
-            QCOMPARE(QFileInfo(base + (liked1.contains(name) ? w->folderLibrary1 : w->folderLibrary2) +
+            QCOMPARE(QFileInfo(base +
+                               (liked1.contains(name) ? w->collections().name(1) : w->collections().name(2)) +
                                QLatin1Char('/') + name)
                          .size(),
                      qint64(tone.size()));

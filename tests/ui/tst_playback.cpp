@@ -410,12 +410,13 @@ void TestPlayback::namesThatAreNotUtf8PlayAndCopy() {
     QCOMPARE(f.engine.currentState(), int(AudioActivity::Playing));
     QCOMPARE(f.w->lblCurrentFile->text(), QString("Caf\uFFFD.mp3"));
     const QString base = sbtest::makeTempDir("base") + "/";
-    f.w->folderLibraryBase = base;
+    f.w->collections().setBase(base);
     f.w->initFolders(false);
     f.w->opt_play_next_after_copy = false;
     f.w->actCommand1->trigger();
     struct stat st {};
-    QVERIFY(::stat(QByteArray(pathBytes(base + f.w->folderLibrary1) + "/" + latin1).constData(), &st) == 0);
+    QVERIFY(::stat(QByteArray(pathBytes(base + f.w->collections().name(1)) + "/" + latin1).constData(),
+                   &st) == 0);
     QCOMPARE(f.w->lbl_1_count->text(), QString("[1]"));
 
     // The CP1251 folder opens and lists its track.
