@@ -136,7 +136,7 @@ int main(int argc, char** argv) {
     window->collections().setBase(base);
     window->collections().bind(1, "One");
     window->collections().bind(2, "Two");
-    window->opt_play_next_after_copy = false; // the next track is the track change's own figure
+    window->session().options().playNextAfterCopy = false; // the next track is the track change's own figure
     window->updateButtons();
     form = window.get();
 

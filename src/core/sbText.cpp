@@ -8,11 +8,22 @@
 SbText::SbText(const SbTextKey& key, std::initializer_list<SbText> args)
     : FKey(QString::fromLatin1(key.key)), FEnglish(QString::fromUtf8(key.english)), FArgs(args) {}
 
+SbText SbText::joined(std::initializer_list<SbText> parts) {
+    SbText text;
+    for (const SbText& part : parts) {
+        if (text.FArgs.size() == 9)
+            break;
+        text.FArgs.push_back(part);
+        text.FEnglish += QLatin1Char('%') + QString::number(text.FArgs.size());
+    }
+    return text;
+}
+
 QString SbText::toString(const Lookup& lookup) const {
     // A plain value is mostly a path: a byte of a name that is not UTF-8 shows as the replacement character.
-    if (!isKeyed())
+    if (!isKeyed() && FArgs.empty())
         return displayPath(FEnglish);
-    const QString pattern = lookup ? lookup(FKey, FEnglish) : FEnglish;
+    const QString pattern = lookup && isKeyed() ? lookup(FKey, FEnglish) : FEnglish;
     QStringList values;
     for (const SbText& arg : FArgs)
         values.append(arg.toString(lookup));

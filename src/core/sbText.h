@@ -35,6 +35,9 @@ public:
     SbText(const char* plain) = delete;               // a literal is either a key or a QString value
     SbText(const SbTextKey& key, std::initializer_list<SbText> args = {});
 
+    // The parts one after the other (at most nine), each put into the language on its own.
+    static SbText joined(std::initializer_list<SbText> parts);
+
     bool isKeyed() const { return !FKey.isEmpty(); }
     QString key() const { return FKey; }
     const std::vector<SbText>& args() const { return FArgs; }

@@ -23,7 +23,7 @@ qint64 toMicroseconds(qint64 bytes, qint64 perSecond) {
 
 IRemotePlayer::State TFormMainRemote::state() const {
     State s;
-    const TBassPlayer* p = w.PLAYER;
+    const TBassPlayer* p = w.session().player();
     if (!p)
         return s;
     s.track = p->TrackFilename();
@@ -81,7 +81,7 @@ bool TFormMainRemote::run(Command command) {
 }
 
 void TFormMainRemote::seekTo(qint64 positionUs) {
-    TBassPlayer* p = w.PLAYER;
+    TBassPlayer* p = w.session().player();
     if (!p)
         return;
     const qint64 perSecond = bytesPerSecond(*p);

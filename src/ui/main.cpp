@@ -40,6 +40,7 @@ TFormMain::TFormMain(IAudioEngine* audioEngine, QWidget* parent) : QMainWindow(p
     buildActions();
     buildUi();
     connectActions();
+    connectSession();
     setAcceptDrops(true); // a folder or a track dropped on the window opens (main_desktop.cpp)
     // The design size and position; optionsLoad applies the stored geometry over it.
     resize(843, 535);
@@ -83,8 +84,7 @@ void TFormMain::FormCreate() {
         QMetaObject::invokeMethod(
             this,
             [this, message] {
-                updateButtons();
-                updateSortedIndex(true); // the bad copy was removed
+                session().copyWasRemoved();
                 reportError(this, SbError(message));
             },
             Qt::QueuedConnection);
@@ -147,15 +147,15 @@ void TFormMain::optionsLoad() {
     collections().setBase(
         optionsBase->ReadString(common, QStringLiteral("folder_lib"), defaultLibraryBase()));
     currentFolder = optionsBase->ReadString(common, QStringLiteral("folder_curr"), QString());
-    opt_play_next_after_copy = optionsBase->ReadBool(common, QStringLiteral("auto_play_next"), true);
-    opt_auto_offset = optionsBase->ReadBool(common, QStringLiteral("auto_offset"), false);
-    opt_random_play = optionsBase->ReadBool(common, QStringLiteral("random_play"), false);
-    opt_skip_sorted = optionsBase->ReadBool(common, QStringLiteral("skip_sorted"), false);
+    TSessionOptions& o = session().options();
+    o.playNextAfterCopy = optionsBase->ReadBool(common, QStringLiteral("auto_play_next"), true);
+    o.autoOffset = optionsBase->ReadBool(common, QStringLiteral("auto_offset"), false);
+    o.randomPlay = optionsBase->ReadBool(common, QStringLiteral("random_play"), false);
+    o.skipSorted = optionsBase->ReadBool(common, QStringLiteral("skip_sorted"), false);
     const QString t = QStringLiteral("True"), f = QStringLiteral("False");
     addLogValue(QStringLiteral("> load"),
                 QStringLiteral("Form, Width, AutoNext: %1, AutoOffset: %2, Random: %3")
-                    .arg(iif(opt_play_next_after_copy, t, f), iif(opt_auto_offset, t, f),
-                         iif(opt_random_play, t, f)));
+                    .arg(iif(o.playNextAfterCopy, t, f), iif(o.autoOffset, t, f), iif(o.randomPlay, t, f)));
     addLogValue(QStringLiteral("> folderLibraryBase"), collections().base());
     addLogValue(QStringLiteral("> currentFolder"), currentFolder);
     initLanguage();

@@ -18,10 +18,8 @@
 #include <functional>
 #include <memory>
 
-#include "collections.h"
 #include "form_message.h" // TDialogMessType
-#include "likeHistory.h"
-#include "sortedIndex.h"
+#include "sortingSession.h"
 
 class QAction;
 class QFrame;
@@ -56,19 +54,16 @@ public:
     QString currentFile;
     QString currentFolder;
     QString FprefixLanguege;
-    bool opt_play_next_after_copy = true;
-    bool opt_auto_offset = false;
-    bool opt_random_play = false;
-    bool opt_skip_sorted = false; // Next and random play pass over tracks already in a bound collection
     TFormMessage* messWindow = nullptr;
     qint32 mouse_hash_1 = 0;
-    TBassPlayer* PLAYER = nullptr;
     TLanguageEngine* LanguageEngine = nullptr;
-    qint32 secondsOffset = 10;
-    // The playing track was reached by Previous: one that does not open is passed over backwards.
-    bool lastMoveBackward = false;
 
     QString prefixLanguege() const { return FprefixLanguege; }
+
+    // The player, the collections, the Likes to take back, the sorted marks and the session options: the
+    // window shows them and asks for their operations.
+    TSortingSession& session() { return FSession; }
+    const TSortingSession& session() const { return FSession; }
 
     // --- controls (object names as in the layout) ---
     QSplitter* Splitter1 = nullptr;
@@ -189,7 +184,10 @@ public:
     // --- playback (main_playback.cpp) ---
     void playTrack(const QString& path);
     void onPlayerTimer(TBassPlayer* sender);
-    void onPlayerComplete(TBassPlayer* sender);
+    // The track ended or did not open: the next one starts (the previous one, `backward`).
+    void onPlayerComplete(bool backward);
+    // The session started `path`: the labels, the bar and the list follow.
+    void onTrackStarted(const QString& path);
     void TrackBar1Change();
     void actPlayExecute();
     void actPauseExecute();
@@ -202,8 +200,8 @@ public:
 
     // --- collections and notices (main_collections.cpp) ---
     // The base folder, the buttons' collections and what a Like does there.
-    TCollections& collections() { return FCollections; }
-    const TCollections& collections() const { return FCollections; }
+    TCollections& collections() { return FSession.collections(); }
+    const TCollections& collections() const { return FSession.collections(); }
     void initFolders(bool reset);
     void updateButtons();
     void runLike(const QString& sFile, const QString& sLib);
@@ -223,19 +221,17 @@ public:
     void actDelFromLibExecute();
 
     // --- sorting without losing the place (main_sorting.cpp) ---
-    // This run's Likes that made a copy, newest last.
-    TLikeHistory likeHistory;
     void actUndoLikeExecute();
     // Enables the take-back while a Like is left to take back.
     void updateUndoLike();
+    // A Like taken back: its track plays again from its start, to be judged again.
+    void onTakenBack(const TTakeBack& done);
     // Remembers the track that started, for the next start of the program (settings key file_curr).
     void rememberTrack(const QString& file);
     // Plays the track entry at `row` from its start, whether or not it is the selected entry already.
     void playRowAgain(int row);
     // Set by initStartFolderPlay: the track the next selectFirstTrack prefers to the first one.
     QString resumeTrack;
-    // The file names of the two bound collections, behind the track list's sorted marks.
-    TSortedIndex sortedIndex;
     // Binds the index to the buttons' collections, listing a collection only when its binding changed;
     // with `relist`, lists both again (once per folder scan).
     void updateSortedIndex(bool relist);
@@ -282,13 +278,15 @@ private:
     void freeMessWindow(); // main_dialogs.cpp
     void applyStartPath(); // main_desktop.cpp
 
-    TCollections FCollections;
+    void connectSession(); // main_playback.cpp
     // The track that the next folder scan starts instead of the first one (a bare file name).
     QString preferredTrack;
 
     // Owned when the window made the real engine itself (shared_ptr: IAudioEngine is incomplete here).
     std::shared_ptr<IAudioEngine> ownedEngine;
     IAudioEngine* engine = nullptr;
+    // After the engine: the session's player releases it when it goes.
+    TSortingSession FSession;
     bool destroyed = false;
     bool qtLanguageApplied = false; // Qt's own texts were put into a language once
 };

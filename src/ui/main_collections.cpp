@@ -45,25 +45,10 @@ QString menuText(QString name) {
 } // namespace
 
 void TFormMain::initFolders(bool reset) {
-    const QString listText = LanguageEngine
-                                 ? LanguageEngine->getText(QStringLiteral("def_libs"), sb::defaultLibraries)
-                                 : sb::defaultLibraries;
-    QStringList skipped;
-    const QStringList names = TCollections::namesFromList(listText, &skipped);
-    for (const QString& name : std::as_const(skipped))
-        addLogValue(QStringLiteral("> skipped collection name"), name);
-    collections().bindDefaults(names, reset);
-    addLog(QStringLiteral("initFolders"));
-    addLogValue(QStringLiteral("> folderLibraryBase"), collections().base());
-    addLogValue(QStringLiteral("> folderLibrary1"), collections().name(1));
-    addLogValue(QStringLiteral("> folderLibrary2"), collections().name(2));
-
-    // The buttons show their collections even when a folder cannot be made; the error is reported after.
-    const auto show = qScopeGuard([this] {
-        updateButtons();
-        updateSortedIndex(false);
-    });
-    collections().makeFolders(names);
+    session().initFolders(LanguageEngine
+                              ? LanguageEngine->getText(QStringLiteral("def_libs"), sb::defaultLibraries)
+                              : sb::defaultLibraries,
+                          reset);
 }
 
 void TFormMain::updateButtons() {
@@ -83,26 +68,7 @@ void TFormMain::updateButtons() {
 }
 
 void TFormMain::runLike(const QString& sFile, const QString& sLib) {
-    // A copy that fails throws before anything below runs: no notice, no recount, no next track.
-    const TLikeOutcome done = collections().likeInto(sFile, sLib);
-    if (done.copied) {
-        // Only a Like that made a copy can be taken back, and only while the copy is this very file.
-        likeHistory.add({sFile, done.target, sLib, done.written});
-        updateUndoLike();
-    }
-    if (done.sorted)
-        noteSorted(collections().folderOf(sLib), fileNamePart(done.target), true);
-    if (done.copied) {
-        showInfo(sb::copyToCollection, displayName(done.target), dmtInfo);
-    } else {
-        showInfo(textOf(LanguageEngine, "txt_file_exists", "File exists!"),
-                 textOf(LanguageEngine, "txt_file_exists_hint", "File already exists") +
-                     QStringLiteral(": ") + displayName(fileNamePart(done.target)),
-                 dmtWarning);
-    }
-    updateButtons();
-    if (opt_play_next_after_copy)
-        actNext->trigger();
+    session().like(sFile, sLib);
 }
 
 bool TFormMain::isTrackInLibrary(const QString& sFile, const QString& sLib) {
@@ -165,9 +131,7 @@ void TFormMain::PM_LIBSPopup(QMenu* sender) {
 }
 
 void TFormMain::onLibraryMenuClick(QAction* entry) {
-    collections().bind(PM_LIBSTag, entry->data().toString());
-    updateButtons();
-    updateSortedIndex(false);
+    session().bindCollection(PM_LIBSTag, entry->data().toString());
 }
 
 void TFormMain::actCommand1Execute() {
@@ -231,7 +195,5 @@ void TFormMain::actDelFromLibExecute() {
     confirm.setTextFormat(Qt::PlainText); // names are shown as they are, even ones that look like markup
     if (confirm.exec() != QMessageBox::Yes)
         return;
-    collections().remove(PM_LIBSTag, name);
-    noteSorted(collections().folderOf(lib), name, false);
-    updateButtons();
+    session().removeFromCollection(PM_LIBSTag, name);
 }

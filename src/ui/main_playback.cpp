@@ -36,9 +36,11 @@ QRandomGenerator& playOrder() {
 
 // The program moving the bar never seeks: shrinking the range may move the value.
 void setBarMaximum(TFormMain& w) {
+    if (!w.session().player())
+        return;
     const int guard = w.TrackBar1Tag;
     w.TrackBar1Tag = 1;
-    w.TrackBar1->setMaximum(std::max(barUnits(w.PLAYER->PositionMax()), 0));
+    w.TrackBar1->setMaximum(std::max(barUnits(w.session().player()->PositionMax()), 0));
     w.TrackBar1Tag = guard;
 }
 
@@ -68,125 +70,134 @@ void TFormMain::initPlayer() {
     }
     // The native handle only when the window already has one: asking for it would create it early.
     // The engine keeps it for the record and needs none.
-    PLAYER = new TBassPlayer(*engine, static_cast<quintptr>(internalWinId()));
-    PLAYER->setOnTimer(
-        [this](TBassPlayer* sender) { runGuarded([this, sender] { onPlayerTimer(sender); }); });
-    PLAYER->setOnComplete(
-        [this](TBassPlayer* sender) { runGuarded([this, sender] { onPlayerComplete(sender); }); });
-    secondsOffset = 10;
+    session().startPlayer(*engine, static_cast<quintptr>(internalWinId()));
+    session().options().secondsOffset = 10;
     auto* barStyle = new TJumpClickStyle();
     barStyle->setParent(TrackBar1);
     TrackBar1->setStyle(barStyle);
     connect(TrackBar1, &QSlider::valueChanged, this, [this] { runGuarded([this] { TrackBar1Change(); }); });
 }
 
+void TFormMain::connectSession() {
+    // Each slot runs as one user action: an error ends it and is reported, and the program goes on.
+    const auto guarded = [this](auto slot) {
+        return [this, slot](auto&&... args) { runGuarded([&] { slot(args...); }); };
+    };
+    TSortingSession* s = &session();
+    connect(s, &TSortingSession::trackStarted, this,
+            guarded([this](const QString& path) { onTrackStarted(path); }));
+    connect(s, &TSortingSession::positionChanged, this, guarded([this, s] { onPlayerTimer(s->player()); }));
+    connect(s, &TSortingSession::trackEnded, this,
+            guarded([this](bool backward) { onPlayerComplete(backward); }));
+    connect(s, &TSortingSession::playStateChanged, this, [this](bool playing) {
+        TrackBar1Tag = playing ? 0 : 1;
+        showPlayImage(*this, playing);
+        if (playing)
+            setBarMaximum(*this);
+    });
+    connect(s, &TSortingSession::stopped, this, [this] {
+        TrackBar1Tag = 1;
+        TrackBar1->setValue(0);
+        showPlayImage(*this, false);
+    });
+    connect(s, &TSortingSession::countsChanged, this, guarded([this] { updateButtons(); }));
+    connect(s, &TSortingSession::sortedChanged, this, [this] { trackModel->sortedChanged(); });
+    connect(s, &TSortingSession::takeBackChanged, this,
+            [this](bool available) { actUndoLike->setEnabled(available); });
+    connect(s, &TSortingSession::takenBack, this,
+            guarded([this](const TTakeBack& done) { onTakenBack(done); }));
+    connect(s, &TSortingSession::nextWanted, this, [this] { actNext->trigger(); });
+    connect(s, &TSortingSession::notice, this,
+            [this](const SbText& title, const SbText& message, TSortingSession::NoticeKind kind) {
+                showInfo(messageText(title), messageText(message),
+                         kind == TSortingSession::NoticeKind::Info      ? dmtInfo
+                         : kind == TSortingSession::NoticeKind::Warning ? dmtWarning
+                                                                        : dmtError);
+            });
+    connect(s, &TSortingSession::error, this, [this](const SbError& e) { reportError(this, e); });
+}
+
 void TFormMain::freePlayer() {
     // The player releases the engine in its destructor, so the engine goes after it.
-    delete PLAYER;
-    PLAYER = nullptr;
+    session().stopPlayer();
     engine = nullptr;
     ownedEngine.reset();
 }
 
 void TFormMain::playTrack(const QString& path) {
     actStop->trigger();
-    addLogValue(QStringLiteral("playTrack (start)"), path);
-    if (!PLAYER)
-        return;
-    try {
-        addLog(QStringLiteral("> Play track"));
-        PLAYER->PlayTrack(path);
-        const int cut = path.lastIndexOf(pathDelim);
-        currentFile = path.mid(cut + 1);
-        lblCurrentFile->setText(displayName(currentFile));
-        actPlay->trigger();
-        // Also when Play did nothing because the window is not active: the track plays all the same.
-        showPlayImage(*this, true);
-        setBarMaximum(*this);
-        lbl_fm_1->setText(displayName(currentFile) + QStringLiteral("   "));
-        lbl_fm_2->setText(displayName(path.left(cut + 1)));
-        rememberTrack(currentFile);
-        const int index = getTrackIndexByName(currentFile);
-        if (index >= 0) {
-            updateProgress(index);
-            if (trackListSelectedRow(lbTracklist) != index)
-                trackListSelectRow(lbTracklist, index);
-        } else {
-            updateProgress(0);
-        }
-    } catch (...) {
-        // A track that cannot start is passed over quietly; the log tells why nothing plays.
-        addLog(QStringLiteral("> Can not play"));
+    session().playTrack(path);
+}
+
+void TFormMain::onTrackStarted(const QString& path) {
+    const int cut = path.lastIndexOf(pathDelim);
+    currentFile = path.mid(cut + 1);
+    lblCurrentFile->setText(displayName(currentFile));
+    actPlay->trigger();
+    // Also when Play did nothing because the window is not active: the track plays all the same.
+    showPlayImage(*this, true);
+    setBarMaximum(*this);
+    lbl_fm_1->setText(displayName(currentFile) + QStringLiteral("   "));
+    lbl_fm_2->setText(displayName(path.left(cut + 1)));
+    rememberTrack(currentFile);
+    const int index = getTrackIndexByName(currentFile);
+    if (index >= 0) {
+        updateProgress(index);
+        if (trackListSelectedRow(lbTracklist) != index)
+            trackListSelectRow(lbTracklist, index);
+    } else {
+        updateProgress(0);
     }
 }
 
-void TFormMain::onPlayerTimer(TBassPlayer*) {
+void TFormMain::onPlayerTimer(TBassPlayer* player) {
     TrackBar1Tag = 1;
-    TrackBar1->setValue(barUnits(PLAYER->Position()));
+    TrackBar1->setValue(barUnits(player->Position()));
     TrackBar1Tag = 0;
-    lblTime->setText(PLAYER->TimeCurrent() + QStringLiteral(" / ") + PLAYER->TimeTotal());
+    lblTime->setText(player->TimeCurrent() + QStringLiteral(" / ") + player->TimeTotal());
 }
 
-void TFormMain::onPlayerComplete(TBassPlayer*) {
-    // Runs inside the player's tick, so the next track starts before the tick returns. A track that did not
-    // open ends at its first tick; reached by Previous, it is passed over towards the start.
-    if (lastMoveBackward && PLAYER && PLAYER->PositionMax() <= 0)
-        actPrev->trigger();
-    else
-        actNext->trigger();
+void TFormMain::onPlayerComplete(bool backward) {
+    // Runs inside the player's tick, so the next track starts before the tick returns.
+    (backward ? actPrev : actNext)->trigger();
 }
 
 void TFormMain::TrackBar1Change() {
-    if (TrackBar1Tag != 0 || !PLAYER)
+    if (TrackBar1Tag != 0 || !session().player())
         return;
-    PLAYER->setPosition(static_cast<qint64>(TrackBar1->value()) * static_cast<qint64>(kBarUnitBytes));
+    session().seek(static_cast<qint64>(TrackBar1->value()) * static_cast<qint64>(kBarUnitBytes));
 }
 
 void TFormMain::actPlayExecute() {
     // Only for the active window: a track started while a popup holds the focus plays from its start,
     // since playTrack has the player start it anyway.
-    if (!isCommandWindowActive() || !PLAYER)
-        return;
-    TrackBar1Tag = 0;
-    PLAYER->Play();
-    showPlayImage(*this, true);
-    setBarMaximum(*this);
-    if (opt_auto_offset && PLAYER->PositionMax() > 0)
-        actForward->trigger();
+    if (isCommandWindowActive())
+        session().play();
 }
 
 void TFormMain::actPauseExecute() {
-    if (!PLAYER)
-        return;
-    TrackBar1Tag = 1;
-    PLAYER->Pause();
-    showPlayImage(*this, false);
+    session().pause();
 }
 
 void TFormMain::actPlayPauseExecute() {
-    if (!isCommandWindowActive() || !PLAYER)
+    if (!isCommandWindowActive() || !session().player())
         return;
-    if (PLAYER->isPlaying())
+    if (session().isPlaying())
         actPause->trigger();
     else
         actPlay->trigger();
 }
 
 void TFormMain::actStopExecute() {
-    if (!PLAYER)
-        return;
-    TrackBar1Tag = 1;
-    PLAYER->Stop();
-    TrackBar1->setValue(0);
-    showPlayImage(*this, false);
+    session().stop();
 }
 
 void TFormMain::actNextExecute() {
     const int count = trackModel->count();
-    lastMoveBackward = false;
+    session().setLastMoveBackward(false);
     // With the option on, tracks already in a bound collection are passed over.
-    const auto skipped = [this](int row) { return opt_skip_sorted && isSortedRow(row); };
-    if (opt_random_play) {
+    const auto skipped = [this](int row) { return session().options().skipSorted && isSortedRow(row); };
+    if (session().options().randomPlay) {
         const auto isTrack = [this, &skipped](int row) {
             return trackModel->entry(row).kind == TTrackListModel::kindTrack && !skipped(row);
         };
@@ -224,15 +235,13 @@ void TFormMain::actPrevExecute() {
     }
     trackListSelectRow(lbTracklist, row);
     // Set after the selection has started the track: its change handler clears it.
-    lastMoveBackward = true;
+    session().setLastMoveBackward(true);
 }
 
 void TFormMain::actRewindExecute() {
-    if (PLAYER)
-        PLAYER->Backward(secondsOffset);
+    session().rewind();
 }
 
 void TFormMain::actForwardExecute() {
-    if (PLAYER)
-        PLAYER->Forward(secondsOffset);
+    session().forward();
 }

@@ -1,6 +1,5 @@
 // Sorting a folder over several sittings: taking back a Like, and going on at the track the user stopped at.
 #include "TrackList.h"
-#include "dorLanguage.h"
 #include "dorLog.h"
 #include "dorOptions.h"
 #include "dorTools.h"
@@ -9,18 +8,12 @@
 
 #include <QAction>
 #include <QListView>
-#include <system_error>
 #include <utility>
 
 namespace {
 
 const QString common = QStringLiteral("common");
 const QString fileCurrKey = QStringLiteral("file_curr");
-
-QString textOf(const TLanguageEngine* language, const char* key, const char* def) {
-    const QString text = QString::fromUtf8(def);
-    return language ? language->getText(QString::fromLatin1(key), text) : text;
-}
 
 QString fileNamePart(const QString& path) {
     return path.mid(path.lastIndexOf(pathDelim) + 1);
@@ -33,56 +26,13 @@ QString folderPart(const QString& path) {
 } // namespace
 
 void TFormMain::actUndoLikeExecute() {
-    const TTakeBack done = likeHistory.takeBackLast();
-    updateUndoLike();
-    if (done.result == TTakeBack::Nothing)
-        return;
-    const QString name = fileNamePart(done.like.target);
-    const QString shownName = displayName(name);
-    const QString shownCollection = displayName(done.like.collection);
-    static const char* const outcome[] = {"removed", "nothing", "missing", "changed", "failed"};
-    addLogValue(QStringLiteral("actUndoLike"), done.like.target + QStringLiteral(" (") +
-                                                   QLatin1String(outcome[done.result]) + QLatin1Char(')'));
-    // Whatever was found, the counters may be stale now.
-    updateButtons();
-    if (done.result == TTakeBack::Removed || done.result == TTakeBack::Missing)
-        noteSorted(folderPart(done.like.target), name, false);
+    session().takeBack();
+}
 
-    const QString title = actUndoLike->text();
-    switch (done.result) {
-    case TTakeBack::Removed:
-        break;
-    case TTakeBack::Missing:
-        showInfo(title,
-                 textOf(LanguageEngine, "txt_take_back_missing",
-                        "\"%1\" is no longer in the collection \"%2\", so there was nothing to remove.")
-                     .arg(shownName, shownCollection),
-                 dmtWarning);
-        return;
-    case TTakeBack::Changed:
-        showInfo(title,
-                 textOf(LanguageEngine, "txt_take_back_changed",
-                        "\"%1\" in the collection \"%2\" is not the copy this Like made (it was replaced or "
-                        "changed since), so it was left in place.")
-                     .arg(shownName, shownCollection),
-                 dmtWarning);
-        return;
-    case TTakeBack::Failed:
-        showInfo(title,
-                 textOf(LanguageEngine, "txt_take_back_failed",
-                        "\"%1\" could not be removed from the collection \"%2\": %3")
-                     .arg(shownName, shownCollection,
-                          QString::fromStdString(std::generic_category().message(done.error))),
-                 dmtError);
-        return;
-    case TTakeBack::Nothing:
-        return;
-    }
-
-    showInfo(title, textOf(LanguageEngine, "txt_like_taken_back", "Like taken back: %1").arg(shownName),
-             dmtInfo);
+void TFormMain::onTakenBack(const TTakeBack& done) {
     // A Like taken back is a decision undone: the track is played again from its start, to be judged again.
-    if (folderPart(done.like.source) != withDelim(currentFolder) || !actPlay->isEnabled())
+    if (done.result != TTakeBack::Removed || folderPart(done.like.source) != withDelim(currentFolder) ||
+        !actPlay->isEnabled())
         return;
     const int row = getTrackIndexByName(fileNamePart(done.like.source));
     if (row >= 0)
@@ -90,7 +40,7 @@ void TFormMain::actUndoLikeExecute() {
 }
 
 void TFormMain::updateUndoLike() {
-    actUndoLike->setEnabled(!likeHistory.isEmpty());
+    actUndoLike->setEnabled(!session().likeHistory().isEmpty());
 }
 
 void TFormMain::rememberTrack(const QString& file) {
@@ -111,16 +61,11 @@ void TFormMain::playRowAgain(int row) {
 }
 
 void TFormMain::updateSortedIndex(bool relist) {
-    sortedIndex.bind(collections().folder(1), collections().folder(2), relist);
-    trackModel->sortedChanged();
+    session().updateSortedIndex(relist);
 }
 
 void TFormMain::noteSorted(const QString& folder, const QString& name, bool present) {
-    if (present)
-        sortedIndex.added(folder, name);
-    else
-        sortedIndex.removed(folder, name);
-    trackModel->sortedChanged();
+    session().noteSorted(folder, name, present);
 }
 
 bool TFormMain::isSortedRow(int row) const {

@@ -34,7 +34,7 @@ void TFormMain::setupTrackList() {
     trackModel = new TTrackListModel(this);
     trackModel->setIcons(entryPicture(imgMusic, QStyle::SP_MediaVolume),
                          entryPicture(imgFolder, QStyle::SP_DirIcon));
-    trackModel->setSortedIndex(&sortedIndex);
+    trackModel->setSortedIndex(&session().sortedIndex());
     lbTracklist->setModel(trackModel);
     lbTracklist->setItemDelegate(new TTrackListDelegate(lbTracklist));
     lbTracklist->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -180,7 +180,7 @@ void TFormMain::lbTracklistChange() {
         return; // a single click does not open a folder
     const QString path = withDelim(currentFolder) + e.description;
     actStop->trigger();
-    lastMoveBackward = false; // Previous sets it again once this returns
+    session().setLastMoveBackward(false); // Previous sets it again once this returns
     playTrack(path);
 }
 
@@ -193,7 +193,7 @@ void TFormMain::lbTracklistDblClick() {
     const TTrackEntry e = trackModel->entry(row); // a copy: the scan below replaces the entries
     if (e.kind == TTrackListModel::kindTrack) {
         // From its start, with the auto offset as for any Play: the first click may have started it already.
-        lastMoveBackward = false;
+        session().setLastMoveBackward(false);
         playTrack(withDelim(currentFolder) + e.description);
         return;
     }

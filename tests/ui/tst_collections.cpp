@@ -137,8 +137,8 @@ class TestCollections : public QObject {
         QCOMPARE(nextSpy->count(), 1);
         QVERIFY(!nextTrack.isEmpty());
         QCOMPARE(w->currentFile, nextTrack);
-        QCOMPARE(QFileInfo(w->PLAYER->TrackFilename()).fileName(), nextTrack);
-        QVERIFY(w->PLAYER->isPlaying());
+        QCOMPARE(QFileInfo(w->session().player()->TrackFilename()).fileName(), nextTrack);
+        QVERIFY(w->session().player()->isPlaying());
     }
     void checkStayed(const QString& file) {
         QCOMPARE(nextSpy->count(), 0);
@@ -166,7 +166,7 @@ private slots:
         w->initFolders(false);
         scan(music);
         QVERIFY(!track.isEmpty());
-        QVERIFY(w->PLAYER->isPlaying());
+        QVERIFY(w->session().player()->isPlaying());
         nextSpy = std::make_unique<QSignalSpy>(w->actNext, &QAction::triggered);
         QVERIFY(errors.isEmpty());
     }
@@ -417,7 +417,7 @@ private slots:
         for (int i = 0; i < 2; ++i) {
             const QString playing = w->currentFile;
             QVERIFY(!playing.isEmpty() && !liked.contains(playing));
-            QTRY_VERIFY(w->PLAYER->isPlaying());
+            QTRY_VERIFY(w->session().player()->isPlaying());
             QTest::keyClick(w.get(), Qt::Key_F1);
             QVERIFY2(errors.isEmpty(), qPrintable(errors.join('\n')));
             QCOMPARE(sbtest::readFile(lib("Favorites") + playing), sbtest::readFile(folder + playing));
@@ -493,12 +493,12 @@ private slots:
     }
 
     void likeWithoutPlayNextStaysOnTrack() {
-        w->opt_play_next_after_copy = false;
+        w->session().options().playNextAfterCopy = false;
         QTest::keyClick(w.get(), Qt::Key_F1);
         QVERIFY(QFileInfo(lib("Favorites") + track).isFile());
         QVERIFY(notice().shown);
         checkStayed(track);
-        QVERIFY(w->PLAYER->isPlaying());
+        QVERIFY(w->session().player()->isPlaying());
     }
 
     // A Like that cannot copy ends with the error's text in the general report: no file, no notice, no
@@ -602,7 +602,7 @@ private slots:
         QVERIFY(!notice().shown);
         QCOMPARE(w->lbl_1_count->text(), QStringLiteral("stale"));
         checkStayed(track);
-        QVERIFY(w->PLAYER->isPlaying());
+        QVERIFY(w->session().player()->isPlaying());
     }
 
     // --- the popup ---

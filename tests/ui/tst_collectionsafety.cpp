@@ -93,7 +93,7 @@ private slots:
         QVERIFY(
             sbtest::writeFile(base + QStringLiteral("Favorites/track.mp3"), "in the collection, keep me"));
         w->ScanFolder(music);
-        w->opt_play_next_after_copy = false;
+        w->session().options().playNextAfterCopy = false;
         QVERIFY(w->actCommand1->isEnabled());
         QVERIFY(errors.isEmpty());
     }

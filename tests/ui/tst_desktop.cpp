@@ -48,7 +48,7 @@ QMimeData* urls(const QList<QUrl>& list) {
 }
 
 QString playing(const TFormMain& w) {
-    return w.PLAYER->TrackFilename();
+    return w.session().player()->TrackFilename();
 }
 
 // A player whose state the test sets, for the bus side alone.
@@ -124,7 +124,7 @@ private slots:
             QCOMPARE(playing(*form), track);
         else if (folder == b)
             QVERIFY2(playing(*form).startsWith(b), qPrintable(playing(*form)));
-        QVERIFY(form->PLAYER->isPlaying() || folder != b);
+        QVERIFY(form->session().player()->isPlaying() || folder != b);
     }
 
     // Anything else is refused at the door (the usual "no drop" cursor), and nothing changes.
@@ -192,7 +192,7 @@ private slots:
         QVERIFY(remote.run(IRemotePlayer::Command::PlayPause));
         QCOMPARE(remote.state().status, IRemotePlayer::Status::Playing);
 
-        form->opt_auto_offset = true;
+        form->session().options().autoOffset = true;
         const QString before = playing(*form);
         QVERIFY(remote.run(IRemotePlayer::Command::Next));
         QVERIFY(playing(*form) != before);

@@ -213,8 +213,8 @@ void TestDialogs::optionsOkStoresAndApplies() {
     QVERIFY(ini.contains("auto_play_next=0"));
     QVERIFY(ini.contains("auto_offset=0"));
     QVERIFY(ini.contains("language=English.lng"));
-    QVERIFY(w.opt_random_play);
-    QVERIFY(!w.opt_play_next_after_copy);
+    QVERIFY(w.session().options().randomPlay);
+    QVERIFY(!w.session().options().playNextAfterCopy);
     // Both buttons go back to the first two default collections, which now live in the new folder.
     QCOMPARE(w.collections().base(), typed + '/');
     QCOMPARE(w.collections().name(1), QStringLiteral("Favorites"));
@@ -294,7 +294,7 @@ void TestDialogs::optionsCancelChangesNothing() {
     QCOMPARE(sbtest::readFile(iniPath()), before);
     QCOMPARE(common(QStringLiteral("random_play")), QStringLiteral("<missing>"));
     QCOMPARE(common(QStringLiteral("language")), QStringLiteral("Russian.lng"));
-    QVERIFY(!w.opt_random_play);
+    QVERIFY(!w.session().options().randomPlay);
     QCOMPARE(w.actOptions->text(), caption);
 }
 

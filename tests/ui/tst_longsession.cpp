@@ -89,7 +89,7 @@ private slots:
         w->show();
         w->collections().setBase(base);
         w->initFolders(false);
-        QVERIFY(w->opt_play_next_after_copy);
+        QVERIFY(w->session().options().playNextAfterCopy);
         const QString lib1 = base + w->collections().name(1) + QLatin1Char('/');
         const QString lib2 = base + w->collections().name(2) + QLatin1Char('/');
 
@@ -100,7 +100,7 @@ private slots:
         QTimer watch;
         watch.setInterval(5);
         connect(&watch, &QTimer::timeout, this, [&] {
-            const QString now = QFileInfo(w->PLAYER->TrackFilename()).fileName();
+            const QString now = QFileInfo(w->session().player()->TrackFilename()).fileName();
             if (now.isEmpty() || (!played.isEmpty() && played.last() == now))
                 return;
             played << now;
@@ -109,7 +109,8 @@ private slots:
             if (!like)
                 return;
             QTimer::singleShot(40, w.get(), [&, like, now] {
-                if (QFileInfo(w->PLAYER->TrackFilename()).fileName() != now || !w->PLAYER->isPlaying())
+                if (QFileInfo(w->session().player()->TrackFilename()).fileName() != now ||
+                    !w->session().player()->isPlaying())
                     return; // ended meanwhile: not this track's like
                 (like == w->actCommand1 ? liked1 : liked2) << now;
                 like->trigger();
@@ -126,14 +127,15 @@ private slots:
         sorted.sort();
         QCOMPARE(sorted, names);
         QCOMPARE(w->currentFile, listed.first());
-        QVERIFY(w->PLAYER->isPlaying());
+        QVERIFY(w->session().player()->isPlaying());
         // The session's start: the window is up and its first track plays.
         settleQtPool();
         const int fdsBefore = openDescriptors();
         const int threadsBefore = threads();
         watch.start();
 
-        QTRY_VERIFY_WITH_TIMEOUT(w->currentFile == listed.last() && !w->PLAYER->isPlaying(), 300000);
+        QTRY_VERIFY_WITH_TIMEOUT(w->currentFile == listed.last() && !w->session().player()->isPlaying(),
+                                 300000);
         QTest::qWait(300);     // a last like's copy and notice settle
         waitForCopiesOnDisk(); // and its sync, whose worker then ends
         watch.stop();

@@ -146,8 +146,8 @@ struct Fixture {
         QApplication::setActiveWindow(w.get());
         if (!QTest::qWaitForWindowActive(w.get()))
             return false;
-        w->opt_auto_offset = autoOffset;
-        w->opt_random_play = random;
+        w->session().options().autoOffset = autoOffset;
+        w->session().options().randomPlay = random;
         QObject::connect(w->actStop, &QAction::triggered, w.get(), [this] { ++stops; });
         engine.opened.clear(); // the start folder (an earlier test's) played at creation
         w->ScanFolder(folder);
@@ -157,7 +157,7 @@ struct Fixture {
         return w->trackModel->count() == 5 && tracks.size() == 3;
     }
     int selected() const { return trackListSelectedRow(w->lbTracklist); }
-    QString playing() const { return QFileInfo(w->PLAYER->TrackFilename()).fileName(); }
+    QString playing() const { return QFileInfo(w->session().player()->TrackFilename()).fileName(); }
     void key(Qt::Key k) { QTest::keyClick(w.get(), k); }
 };
 
@@ -238,7 +238,7 @@ void TestPlayback::nextInOrderStopsAfterTheLastEntry() {
     QCOMPARE(f.stops, 1);
     QCOMPARE(f.selected(), 4);
     QCOMPARE(f.engine.currentState(), int(AudioActivity::Stopped));
-    QVERIFY(!f.w->PLAYER->timerActive());
+    QVERIFY(!f.w->session().player()->timerActive());
     QCOMPARE(f.engine.opened, QStringList(f.tracks));
     QVERIFY(f.w->imgPlay->isVisible());
 }
@@ -250,14 +250,14 @@ void TestPlayback::endOfTrackStartsTheNextWithinTheTick() {
     QTRY_COMPARE(f.playing(), f.tracks[1]);
     QCOMPARE(f.selected(), 3);
     QCOMPARE(f.engine.currentState(), int(AudioActivity::Playing));
-    QVERIFY(f.w->PLAYER->timerActive());
+    QVERIFY(f.w->session().player()->timerActive());
 
     // The last track's end stops playback with the last entry still selected.
     QVERIFY(f.w->actNext->isEnabled());
     f.key(Qt::Key_F8);
     QCOMPARE(f.playing(), f.tracks[2]);
     f.engine.current()->position = f.engine.current()->length;
-    QTRY_VERIFY(!f.w->PLAYER->timerActive());
+    QTRY_VERIFY(!f.w->session().player()->timerActive());
     QTest::qWait(600); // two more ticks' worth: nothing starts again
     QCOMPARE(f.selected(), 4);
     QCOMPARE(f.engine.opened, QStringList(f.tracks));
@@ -324,7 +324,7 @@ void TestPlayback::randomWithOneTrackPlaysItAgain() {
     f.engine.current()->position = f.engine.current()->length;
     QTRY_COMPARE(f.engine.opened.size(), opens + 2);
     QCOMPARE(f.engine.currentState(), int(AudioActivity::Playing));
-    QVERIFY(f.w->PLAYER->timerActive());
+    QVERIFY(f.w->session().player()->timerActive());
 }
 
 void TestPlayback::randomPlaysOtherTracksOnly() {
@@ -406,13 +406,13 @@ void TestPlayback::namesThatAreNotUtf8PlayAndCopy() {
     const int row = f.w->getTrackIndexByName(pathFromBytes(latin1));
     QVERIFY(row > 2);
     trackListSelectRow(f.w->lbTracklist, row);
-    QCOMPARE(pathBytes(f.w->PLAYER->TrackFilename()), folder + latin1);
+    QCOMPARE(pathBytes(f.w->session().player()->TrackFilename()), folder + latin1);
     QCOMPARE(f.engine.currentState(), int(AudioActivity::Playing));
     QCOMPARE(f.w->lblCurrentFile->text(), QString("Caf\uFFFD.mp3"));
     const QString base = sbtest::makeTempDir("base") + "/";
     f.w->collections().setBase(base);
     f.w->initFolders(false);
-    f.w->opt_play_next_after_copy = false;
+    f.w->session().options().playNextAfterCopy = false;
     f.w->actCommand1->trigger();
     struct stat st {};
     QVERIFY(::stat(QByteArray(pathBytes(base + f.w->collections().name(1)) + "/" + latin1).constData(),
@@ -424,7 +424,7 @@ void TestPlayback::namesThatAreNotUtf8PlayAndCopy() {
     f.w->lbTracklistDblClick();
     QCOMPARE(pathBytes(f.w->currentFolder), folder + cp1251Folder + "/");
     QCOMPARE(f.w->trackModel->count(), 2);
-    QCOMPARE(pathBytes(f.w->PLAYER->TrackFilename()), folder + cp1251Folder + "/" + latin1);
+    QCOMPARE(pathBytes(f.w->session().player()->TrackFilename()), folder + cp1251Folder + "/" + latin1);
 }
 
 void TestPlayback::autoOffsetAtEveryPlayThatTakesEffect() {
@@ -489,7 +489,7 @@ void TestPlayback::playNeedsTheActiveWindow() {
 void TestPlayback::forwardAndRewindBySecondsOffset() {
     Fixture f;
     QVERIFY(f.start("seek"));
-    QCOMPARE(f.w->secondsOffset, 10);
+    QCOMPARE(f.w->session().options().secondsOffset, 10);
     f.key(Qt::Key_F7);
     f.w->btnForward->click();
     QCOMPARE(f.engine.currentPosition(), 20 * kBytesPerSecond);
@@ -607,10 +607,10 @@ void TestPlayback::unopenableFileIsPassedOver() {
     w.show();
     QApplication::setActiveWindow(&w);
     QVERIFY(QTest::qWaitForWindowActive(&w));
-    QVERIFY(w.PLAYER->Valid());
+    QVERIFY(w.session().player()->Valid());
     w.ScanFolder(folder);
     QCOMPARE(w.trackModel->count(), 4);
-    QTRY_VERIFY(w.PLAYER->Position() > 0);
+    QTRY_VERIFY(w.session().player()->Position() > 0);
     const QString middle = folder + w.trackModel->entry(2).description;
     const QString last = folder + w.trackModel->entry(3).description;
     if (deleted)
@@ -620,12 +620,12 @@ void TestPlayback::unopenableFileIsPassedOver() {
 
     const qsizetype logStart = logLines().size();
     QTest::keyClick(&w, Qt::Key_F8);
-    QCOMPARE(w.PLAYER->TrackFilename(), middle);
-    QCOMPARE(w.PLAYER->isPlaying(), false);
-    QTRY_COMPARE(w.PLAYER->TrackFilename(), last);
+    QCOMPARE(w.session().player()->TrackFilename(), middle);
+    QCOMPARE(w.session().player()->isPlaying(), false);
+    QTRY_COMPARE(w.session().player()->TrackFilename(), last);
     QCOMPARE(trackListSelectedRow(w.lbTracklist), 3);
-    QVERIFY(w.PLAYER->isPlaying());
-    QTRY_VERIFY(w.PLAYER->Position() > 0);
+    QVERIFY(w.session().player()->isPlaying());
+    QTRY_VERIFY(w.session().player()->Position() > 0);
     const QStringList log = logLines().mid(logStart).filter("playTrack (start)");
     QCOMPARE(log, QStringList({"playTrack (start): " + middle, "playTrack (start): " + last}));
     QVERIFY(logLines().mid(logStart).filter("> Can not play").isEmpty());

@@ -121,9 +121,9 @@ class TestSorting : public QObject {
     void checkPlaysFromStart(const QString& name) {
         QCOMPARE(w->currentFile, name);
         QCOMPARE(trackListSelectedRow(w->lbTracklist), rowOf(name));
-        QCOMPARE(QFileInfo(w->PLAYER->TrackFilename()).fileName(), name);
-        QVERIFY(w->PLAYER->isPlaying());
-        QVERIFY(w->PLAYER->Position() < w->PLAYER->SecondsToPosition(2));
+        QCOMPARE(QFileInfo(w->session().player()->TrackFilename()).fileName(), name);
+        QVERIFY(w->session().player()->isPlaying());
+        QVERIFY(w->session().player()->Position() < w->session().player()->SecondsToPosition(2));
     }
     void pressUndo() { QTest::keyClick(w.get(), Qt::Key_Z, Qt::ControlModifier); }
 
@@ -189,10 +189,10 @@ private slots:
 
     // A Like taken back while its track plays on (no move to the next track) starts it again.
     void takeBackRestartsThePlayingTrack() {
-        w->opt_play_next_after_copy = false;
+        w->session().options().playNextAfterCopy = false;
         QTest::keyClick(w.get(), Qt::Key_F7);
         QTest::keyClick(w.get(), Qt::Key_F7);
-        QVERIFY(w->PLAYER->Position() >= w->PLAYER->SecondsToPosition(20));
+        QVERIFY(w->session().player()->Position() >= w->session().player()->SecondsToPosition(20));
         QTest::keyClick(w.get(), Qt::Key_F1);
         const qsizetype before = logLines().size();
         pressUndo();
@@ -226,7 +226,7 @@ private slots:
         QTest::keyClick(w.get(), Qt::Key_F2); // tracks[0] into Archive
         QVERIFY(sbtest::writeFile(lib("Favorites") + tracks[1], "theirs"));
         QTest::keyClick(w.get(), Qt::Key_F1); // tracks[1] is there already: no copy
-        QCOMPARE(w->likeHistory.size(), 1);
+        QCOMPARE(w->session().likeHistory().size(), 1);
 
         pressUndo();
         QCOMPARE(sbtest::readFile(lib("Favorites") + tracks[1]), QByteArray("theirs"));
@@ -249,7 +249,7 @@ private slots:
         }
         qt_handleKeyEvent(window, QEvent::KeyRelease, Qt::Key_Z, Qt::ControlModifier, z, false);
         QCOMPARE(entries(lib("Favorites")), QStringList{tracks[0]});
-        QCOMPARE(w->likeHistory.size(), 1);
+        QCOMPARE(w->session().likeHistory().size(), 1);
     }
 
     // A repeat that passes for a new press (a release and a press at one instant, as an X server repeats a
@@ -417,7 +417,7 @@ private slots:
 
     // Off by default; the options dialog switches it, and it reaches the settings.
     void skipOptionInTheOptionsDialog() {
-        QVERIFY(!w->opt_skip_sorted);
+        QVERIFY(!w->session().options().skipSorted);
         answerNextDialog([](QWidget* dialog) {
             auto* d = qobject_cast<TFormOptions*>(dialog);
             QVERIFY(d);
@@ -426,11 +426,11 @@ private slots:
             d->accept();
         });
         w->actOptions->trigger();
-        QVERIFY(w->opt_skip_sorted);
+        QVERIFY(w->session().options().skipSorted);
         QVERIFY(sbtest::readFile(iniPath()).contains("skip_sorted=1"));
         w.reset();
         startAgain();
-        QVERIFY(w->opt_skip_sorted);
+        QVERIFY(w->session().options().skipSorted);
     }
 
     // In order, Next and the end of a track pass over sorted tracks; after the last unsorted one, playback
@@ -448,7 +448,7 @@ private slots:
         QVERIFY(sbtest::writeFile(lib("Favorites") + tracks[1], "x"));
         QVERIFY(sbtest::writeFile(lib("Archive") + tracks[2], "x"));
         w->ScanFolder(music);
-        w->opt_skip_sorted = skip;
+        w->session().options().skipSorted = skip;
         QCOMPARE(w->currentFile, tracks[0]);
         const auto next = [&] {
             if (!byEnd) {
@@ -456,18 +456,18 @@ private slots:
                 return;
             }
             const QString before = w->currentFile;
-            w->PLAYER->setPosition(w->PLAYER->PositionMax() - 1000);
-            QTRY_VERIFY_WITH_TIMEOUT(w->currentFile != before || !w->PLAYER->timerActive(), 5000);
+            w->session().player()->setPosition(w->session().player()->PositionMax() - 1000);
+            QTRY_VERIFY_WITH_TIMEOUT(w->currentFile != before || !w->session().player()->timerActive(), 5000);
         };
         next();
         QCOMPARE(w->currentFile, skip ? tracks[3] : tracks[1]);
-        QVERIFY(w->PLAYER->isPlaying());
+        QVERIFY(w->session().player()->isPlaying());
         if (!skip)
             return;
         // Nothing unsorted after it: the end, as after the last entry.
         next();
         QCOMPARE(w->currentFile, tracks[3]);
-        QVERIFY(!w->PLAYER->isPlaying());
+        QVERIFY(!w->session().player()->isPlaying());
     }
 
     // At random, the draw never lands on a sorted track, and still reaches every other one.
@@ -475,8 +475,8 @@ private slots:
         QVERIFY(sbtest::writeFile(lib("Favorites") + tracks[1], "x"));
         QVERIFY(sbtest::writeFile(lib("Archive") + tracks[2], "x"));
         w->ScanFolder(music);
-        w->opt_random_play = true;
-        w->opt_skip_sorted = true;
+        w->session().options().randomPlay = true;
+        w->session().options().skipSorted = true;
         QSet<QString> landed;
         for (int i = 0; i < 60; ++i) {
             QTest::keyClick(w.get(), Qt::Key_F8);
@@ -488,7 +488,7 @@ private slots:
         QCOMPARE(landed, (QSet<QString>{tracks[0], tracks[3]}));
 
         // The same draws without the option reach the sorted tracks as well.
-        w->opt_skip_sorted = false;
+        w->session().options().skipSorted = false;
         for (int i = 0; i < 80; ++i) {
             QTest::keyClick(w.get(), Qt::Key_F8);
             const int row = trackListSelectedRow(w->lbTracklist);

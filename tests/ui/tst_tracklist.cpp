@@ -404,24 +404,26 @@ void TestTrackList::doubleClickOnTrackPlaysItFromItsStart() {
     writeTrack(music + "y.mp3");
     QApplication::setActiveWindow(form.get());
     QVERIFY(QTest::qWaitForWindowActive(form.get()));
-    form->opt_auto_offset = true;
+    form->session().options().autoOffset = true;
     scan(music);
     const QString folder = form->currentFolder;
     QCOMPARE(trackListSelectedRow(form->lbTracklist), 1);
-    const auto seconds = [this] { return form->PLAYER->PositionToSeconds(form->PLAYER->Position()); };
+    const auto seconds = [this] {
+        return form->session().player()->PositionToSeconds(form->session().player()->Position());
+    };
 
     // On another track: it plays, ten seconds in as for any Play.
     doubleClick(form->lbTracklist->viewport(), rowCentre(2));
     QCOMPARE(trackListSelectedRow(form->lbTracklist), 2);
-    QCOMPARE(form->PLAYER->TrackFilename(), music + "y.mp3");
-    QVERIFY(form->PLAYER->isPlaying());
+    QCOMPARE(form->session().player()->TrackFilename(), music + "y.mp3");
+    QVERIFY(form->session().player()->isPlaying());
     QCOMPARE(seconds(), 10);
 
     // On the track that plays, further on: from its start again.
     form->actForward->trigger();
     QVERIFY(seconds() >= 20);
     doubleClick(form->lbTracklist->viewport(), rowCentre(2));
-    QVERIFY(form->PLAYER->isPlaying());
+    QVERIFY(form->session().player()->isPlaying());
     QCOMPARE(seconds(), 10);
     QCOMPARE(form->currentFolder, folder);
 
@@ -430,7 +432,7 @@ void TestTrackList::doubleClickOnTrackPlaysItFromItsStart() {
     stops = 0;
     form->lbTracklistDblClick();
     QCOMPARE(stopCount(), 1);
-    QVERIFY(!form->PLAYER->isPlaying());
+    QVERIFY(!form->session().player()->isPlaying());
     QCOMPARE(form->currentFolder, folder);
 }
 
@@ -485,7 +487,7 @@ void TestTrackList::namesShowOnOneLine() {
     QCOMPARE(form->lblCurrentFile->text(), QString("Side A\uFFFDSide B.mp3"));
     QCOMPARE(form->lbl_fm_1->text(), QString("Side A\uFFFDSide B.mp3   "));
     trackListSelectRow(form->lbTracklist, 2);
-    QCOMPARE(form->PLAYER->TrackFilename(), music + latin1);
+    QCOMPARE(form->session().player()->TrackFilename(), music + latin1);
     QCOMPARE(form->lblCurrentFile->text(), QString("Caf\uFFFD.mp3"));
 }
 
