@@ -125,21 +125,19 @@ void TOptionsBase::WriteBool(const QString& sectionName, const QString& key, boo
     WriteString(sectionName, key, value ? QStringLiteral("1") : QStringLiteral("0"));
 }
 
-TOptionsBase* TOptionsBase::openOrDefaults(const QString& fileName, QString* problem) {
-    QString reason;
+TOptionsBase* TOptionsBase::openOrDefaults(const QString& fileName, SbText* problem) {
+    SbText reason;
     try {
         checkFolder(QFileInfo(fileName).path());
         auto* store = new TOptionsBase(fileName);
         if (problem)
-            problem->clear();
+            *problem = SbText();
         return store;
     } catch (const SbError& e) {
-        reason = QString::fromUtf8(e.what());
+        reason = e.message();
     }
     if (problem)
-        *problem = reason + QStringLiteral(
-                                "\n\nThe program runs on the default settings and does not save any in this "
-                                "session.");
+        *problem = SbText::joined({reason, QStringLiteral("\n\n"), SbText(sbmsg::settingsDefaults)});
     return new TOptionsBase(QString());
 }
 

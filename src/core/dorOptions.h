@@ -3,6 +3,8 @@
 // Save() replaces the file atomically. Section and key order are kept, look-ups ignore letter case, the
 // first line with a key wins, unknown sections survive, and a file's byte-order mark is kept.
 // User-interface thread only.
+#include "sbText.h"
+
 #include <QString>
 #include <QStringConverter>
 #include <QStringList>
@@ -20,7 +22,7 @@ public:
     // The program's store at `fileName`, its folder created first. When the folder cannot be made or the
     // file cannot be read, the store keeps defaults in memory only (a file the user may mend is never
     // replaced) and `problem` gets one text that names the path and says so; else `problem` is emptied.
-    static TOptionsBase* openOrDefaults(const QString& fileName, QString* problem);
+    static TOptionsBase* openOrDefaults(const QString& fileName, SbText* problem);
 
     QString ReadString(const QString& section, const QString& key, const QString& def) const;
     qint32 ReadInteger(const QString& section, const QString& key, qint32 def) const;

@@ -119,6 +119,9 @@ inline constexpr SbTextKey deleteFailed{"txt_err_delete", "Can not delete \"%1\"
 // The settings file
 inline constexpr SbTextKey settingsRead{"txt_err_settings_read", "Cannot read settings file \"%1\": %2"};
 inline constexpr SbTextKey settingsSave{"txt_err_settings_save", "Cannot save settings file \"%1\": %2"};
+inline constexpr SbTextKey settingsDefaults{
+    "txt_err_settings_defaults",
+    "The program runs on the default settings and does not save any in this session."};
 // Reasons of a text file that cannot be read
 inline constexpr SbTextKey fileMissing{"txt_err_file_missing", "the file does not exist"};
 inline constexpr SbTextKey fileNotRegular{"txt_err_file_not_regular", "not a regular file"};
@@ -141,11 +144,11 @@ inline constexpr SbTextKey osBusy{"txt_os_ebusy", "Device or resource busy"};
 inline constexpr SbTextKey osTooManyFiles{"txt_os_emfile", "Too many open files"};
 
 inline constexpr SbTextKey all[] = {
-    unknownError,   folderNoName,  folderCreate, folderListNoName, folderRead,     copyFailed,
-    copyTargetName, copyNoSource,  copyNotFile,  copyNoFolder,     diskRemoved,    diskRenamed,
-    diskNotRemoved, noTrack,       noCollection, baseMissing,      baseUnreadable, deleteFailed,
-    settingsRead,   settingsSave,  fileMissing,  fileNotRegular,   fileTooLarge,   fileGrew,
-    osNoEntry,      osAccess,      osPermission, osNoSpace,        osQuota,        osReadOnly,
-    osIo,           osNameTooLong, osExists,     osNotDir,         osIsDir,        osLoop,
-    osBusy,         osTooManyFiles};
+    unknownError,   folderNoName, folderCreate,     folderListNoName, folderRead,     copyFailed,
+    copyTargetName, copyNoSource, copyNotFile,      copyNoFolder,     diskRemoved,    diskRenamed,
+    diskNotRemoved, noTrack,      noCollection,     baseMissing,      baseUnreadable, deleteFailed,
+    settingsRead,   settingsSave, settingsDefaults, fileMissing,      fileNotRegular, fileTooLarge,
+    fileGrew,       osNoEntry,    osAccess,         osPermission,     osNoSpace,      osQuota,
+    osReadOnly,     osIo,         osNameTooLong,    osExists,         osNotDir,       osIsDir,
+    osLoop,         osBusy,       osTooManyFiles};
 } // namespace sbmsg

@@ -7,7 +7,6 @@
 #include "folderListing.h"
 
 #include <QScopeGuard>
-#include <system_error>
 #include <utility>
 
 namespace {
@@ -183,11 +182,8 @@ TTakeBack TSortingSession::takeBack() {
         emit notice(title, SbText(takeBackNotTheCopy, {shownName, shownCollection}), NoticeKind::Warning);
         break;
     case TTakeBack::Failed:
-        emit notice(
-            title,
-            SbText(takeBackFailed, {shownName, shownCollection,
-                                    QString::fromStdString(std::generic_category().message(done.error))}),
-            NoticeKind::Error);
+        emit notice(title, SbText(takeBackFailed, {shownName, shownCollection, osReason(done.error)}),
+                    NoticeKind::Error);
         break;
     case TTakeBack::Nothing:
         break;

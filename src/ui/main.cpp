@@ -67,9 +67,9 @@ void TFormMain::FormCreate() {
         addLog(QStringLiteral("Options file: ") + path);
         // A settings file that cannot be read, or a folder that cannot be made, is said once; the program
         // then runs on defaults and never writes over that file.
-        QString problem;
+        SbText problem;
         optionsBase = TOptionsBase::openOrDefaults(path, &problem);
-        if (!problem.isEmpty())
+        if (!problem.english().isEmpty())
             reportError(this, SbError(problem));
     }
 

@@ -4,10 +4,12 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QStringConverter>
 #include <QTest>
 
 #include <csignal>
+#include <memory>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -207,6 +209,29 @@ private slots:
         sbtest::writeFile(locked, "[common]\r\n");
         QFile::setPermissions(locked, QFileDevice::WriteOwner);
         QVERIFY_THROWS_EXCEPTION(SbError, TOptionsBase{locked});
+    }
+
+    // A settings file that cannot be read is said in the chosen language, and its store keeps its values
+    // in memory only, so that the file is never replaced by defaults.
+    void openOrDefaultsSaysWhy() {
+        const QString dir = sbtest::makeTempDir(QStringLiteral("defaults"));
+        QVERIFY(QDir(dir).mkdir(QStringLiteral("sonabin.ini")));
+        SbText problem;
+        std::unique_ptr<TOptionsBase> store(TOptionsBase::openOrDefaults(dir + "/sonabin.ini", &problem));
+        const QString german = problem.toString([](const QString& key, const QString& english) {
+            return key == QLatin1String(sbmsg::settingsDefaults.key) ? QStringLiteral("Standardwerte.")
+                                                                     : english;
+        });
+        QVERIFY2(german.startsWith(
+                     SbText(sbmsg::settingsRead, {dir + "/sonabin.ini", QString()}).english().left(20)),
+                 qPrintable(german));
+        QVERIFY2(german.endsWith(QStringLiteral("\n\nStandardwerte.")), qPrintable(german));
+        store->WriteInteger(QStringLiteral("common"), QStringLiteral("counter"), 3);
+        store->Save();
+        QVERIFY(QFileInfo(dir + "/sonabin.ini").isDir());
+
+        store.reset(TOptionsBase::openOrDefaults(dir + "/fine.ini", &problem));
+        QVERIFY(problem.english().isEmpty());
     }
 
     // A save that cannot complete reports it and leaves the old file as it was, and memory unchanged.
