@@ -87,7 +87,7 @@ void TFormMainRemote::seekTo(qint64 positionUs) {
     const qint64 perSecond = bytesPerSecond(*p);
     if (perSecond <= 0)
         return;
-    p->setPosition(static_cast<qint64>(std::llround(positionUs / 1e6 * perSecond)));
+    w.session().seek(static_cast<qint64>(std::llround(positionUs / 1e6 * perSecond)));
     // The bar shows the new place at once, also while paused; moving it here must not seek again.
     const int guard = w.TrackBar1Tag;
     w.TrackBar1Tag = 1;
