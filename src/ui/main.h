@@ -42,7 +42,7 @@ class SbText;
 class TBassPlayer;
 class TLanguageEngine;
 class TFormMessage;
-class TTrackListModel;
+class TPlayList;
 
 class TFormMain : public QMainWindow {
     Q_OBJECT
@@ -115,7 +115,7 @@ public:
     QLabel* lbl_fm_1 = nullptr;
     QLabel* lbl_fm_2 = nullptr;
     QListView* lbTracklist = nullptr;
-    TTrackListModel* trackModel = nullptr;
+    TPlayList* trackModel = nullptr; // the play list, which lbTracklist shows
     QMenu* PM_LIBS = nullptr;
     QTimer* TimerLongClick = nullptr;
 

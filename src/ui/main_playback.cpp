@@ -8,14 +8,11 @@
 #include "dorTools.h"
 #include "folderListing.h"
 #include "main.h"
-#include "playOrder.h"
 
 #include <QAction>
-#include <QDateTime>
 #include <QLabel>
 #include <QListView>
 #include <QProxyStyle>
-#include <QRandomGenerator>
 #include <QSlider>
 #include <algorithm>
 
@@ -26,12 +23,6 @@ constexpr double kBarUnitBytes = 10000.0;
 
 int barUnits(qint64 bytes) {
     return static_cast<int>(roundHalfEven(static_cast<double>(bytes) / kBarUnitBytes));
-}
-
-// The random order of Next: seeded once per run from the clock, so it differs from run to run.
-QRandomGenerator& playOrder() {
-    static QRandomGenerator generator(static_cast<quint32>(QDateTime::currentMSecsSinceEpoch()));
-    return generator;
 }
 
 // The program moving the bar never seeks: shrinking the range may move the value.
@@ -182,34 +173,20 @@ void TFormMain::actStopExecute() {
 }
 
 void TFormMain::actNextExecute() {
-    const int count = trackModel->count();
     lastMoveBackward = false;
     // With the option on, tracks already in a bound collection are passed over.
-    const auto skipped = [this](int row) { return opt_skip_sorted && isSortedRow(row); };
     if (opt_random_play) {
-        const auto isTrack = [this, &skipped](int row) {
-            return trackModel->entry(row).kind == TTrackListModel::kindTrack && !skipped(row);
-        };
-        // The track playing (or about to), which the draw passes over.
-        int playing = -1;
-        for (int row = 0; row < count && !currentFile.isEmpty(); ++row) {
-            if (isTrack(row) && trackModel->entry(row).description == currentFile) {
-                playing = row;
-                break;
-            }
-        }
-        const int row = randomTrackRow(count, isTrack, playing, playOrder());
+        // The draw passes over the track playing (or about to).
+        const int row = trackModel->randomTrack(trackModel->rowOf(currentFile), opt_skip_sorted);
         if (row < 0)
             return; // no tracks here (or none left to sort)
-        if (row == trackListSelectedRow(lbTracklist))
+        if (row == trackModel->currentRow())
             playTrack(currentFolder + trackModel->entry(row).description); // the only track, again
         else
             trackListSelectRow(lbTracklist, row);
         return;
     }
-    int row = nextRow(count, trackListSelectedRow(lbTracklist));
-    while (row >= 0 && skipped(row))
-        row = nextRow(count, row);
+    const int row = trackModel->next(opt_skip_sorted);
     if (row >= 0)
         trackListSelectRow(lbTracklist, row);
     else
@@ -217,7 +194,7 @@ void TFormMain::actNextExecute() {
 }
 
 void TFormMain::actPrevExecute() {
-    const int row = previousRow(trackModel->count(), trackListSelectedRow(lbTracklist));
+    const int row = trackModel->previous();
     if (row < 0) {
         actStop->trigger();
         return;
