@@ -91,7 +91,7 @@ std::vector<Change> measureWindow(const QString& folder, const QString& audio,
     if (!QTest::qWaitForWindowActive(window.get()))
         return result;
     DiskWatch watch(audio);
-    TTrackListModel* model = window->trackModel;
+    TPlayList* model = window->trackModel;
     for (int row = 0; row + 1 < model->count() && static_cast<int>(result.size()) < changes; ++row) {
         const auto now0 = sounding.find(model->entry(row).description);
         const auto next = sounding.find(model->entry(row + 1).description);

@@ -34,7 +34,9 @@ QString folderPart(const QString& path) {
 
 } // namespace
 
-TSortingSession::TSortingSession(QObject* parent) : QObject(parent) {}
+TSortingSession::TSortingSession(QObject* parent) : QObject(parent) {
+    FPlayList.setSortedIndex(&FSorted);
+}
 
 TSortingSession::~TSortingSession() {
     stopPlayer();
@@ -111,6 +113,71 @@ void TSortingSession::onComplete() {
     // Runs inside the player's tick, so the next track starts before the tick returns. A track that did not
     // open ends at its first tick; reached by Previous, it is passed over towards the start.
     emit trackEnded(FLastMoveBackward && FPlayer && FPlayer->PositionMax() <= 0);
+}
+
+void TSortingSession::followOwnOrder() {
+    // Inside the player's tick no caller waits: a failure goes out as error().
+    const auto guarded = [this](void (TSortingSession::*step)()) {
+        try {
+            (this->*step)();
+        } catch (const SbError& e) {
+            emit error(e);
+        }
+    };
+    connect(this, &TSortingSession::trackEnded, this, [guarded](bool backward) {
+        guarded(backward ? &TSortingSession::previous : &TSortingSession::next);
+    });
+    connect(this, &TSortingSession::nextWanted, this, [guarded] { guarded(&TSortingSession::next); });
+}
+
+int TSortingSession::playingRow() const {
+    if (FCurrentTrack.isEmpty() || folderPart(FCurrentTrack) != withDelim(FPlayList.folder()))
+        return -1;
+    return FPlayList.rowOf(fileNamePart(FCurrentTrack));
+}
+
+void TSortingSession::playRow(int row) {
+    FPlayList.setCurrentRow(row);
+    emit currentRowChanged(FPlayList.currentRow());
+    if (!FPlayList.isTrack(row))
+        return; // a folder entry opens only when asked to
+    stop();
+    FLastMoveBackward = false;
+    playTrack(withDelim(FPlayList.folder()) + FPlayList.entry(row).description);
+}
+
+TSortingSession::Step TSortingSession::nextStep() {
+    if (FOptions.randomPlay) {
+        // The draw passes over the track playing; the only track left plays again. No track: nothing.
+        return {FPlayList.randomTrack(playingRow(), FOptions.skipSorted), false};
+    }
+    const int row = FPlayList.next(FOptions.skipSorted);
+    return {row, row < 0}; // no wrap-around after the last entry
+}
+
+TSortingSession::Step TSortingSession::previousStep() const {
+    const int row = FPlayList.previous();
+    return {row, row < 0};
+}
+
+void TSortingSession::next() {
+    FLastMoveBackward = false;
+    const Step step = nextStep();
+    if (step.row >= 0)
+        playRow(step.row);
+    else if (step.stop)
+        stop();
+}
+
+void TSortingSession::previous() {
+    const Step step = previousStep();
+    if (step.row < 0) {
+        stop();
+        return;
+    }
+    playRow(step.row);
+    // After the start: a track reached backwards that does not open is passed over backwards.
+    FLastMoveBackward = true;
 }
 
 void TSortingSession::initFolders(const QString& listText, bool reset) {
@@ -210,6 +277,7 @@ void TSortingSession::bindCollection(int slot, const QString& name) {
 
 void TSortingSession::updateSortedIndex(bool relist) {
     FSorted.bind(FCollections.folder(1), FCollections.folder(2), relist);
+    FPlayList.sortedChanged();
     emit sortedChanged();
 }
 
@@ -218,6 +286,7 @@ void TSortingSession::noteSorted(const QString& folder, const QString& name, boo
         FSorted.added(folder, name);
     else
         FSorted.removed(folder, name);
+    FPlayList.sortedChanged();
     emit sortedChanged();
 }
 

@@ -1,8 +1,8 @@
 #pragma once
-// A sorting session without a window: the player, the collections, this run's Likes that can be taken
-// back, the sorted marks and the session's options, with the operations a user (or a remote control, or a
-// test) asks for and signals for what a client shows. The main window is one client; nothing here knows
-// of widgets, dialogs or the chosen language (texts go out as SbText).
+// A sorting session without a window: the player, the play list, the collections, this run's Likes that
+// can be taken back, the sorted marks and the session's options, with the operations a user (or a remote
+// control, or a test) asks for and signals for what a client shows. The main window is one client; nothing
+// here knows of widgets, dialogs or the chosen language (texts go out as SbText).
 //
 // Errors: an operation the client calls throws SbError with the reason; a failure inside the player's own
 // ticks, where no caller waits, is emitted as error(). A track that does not open is no error: it ends at
@@ -10,6 +10,7 @@
 // Threads: user-interface thread only.
 #include "collections.h"
 #include "likeHistory.h"
+#include "playList.h"
 #include "sbText.h"
 #include "sortedIndex.h"
 
@@ -43,6 +44,8 @@ public:
     // Stops playing and releases the engine.
     void stopPlayer();
     TBassPlayer* player() const { return FPlayer.get(); }
+    TPlayList& playList() { return FPlayList; }
+    const TPlayList& playList() const { return FPlayList; }
     TCollections& collections() { return FCollections; }
     const TCollections& collections() const { return FCollections; }
     TLikeHistory& likeHistory() { return FHistory; }
@@ -70,14 +73,37 @@ public:
     // Moves to `position` bytes of the current stream.
     void seek(qint64 position);
 
+    // --- the play order
+    // Where Next or Previous goes: the row, or -1 and whether the player stops there.
+    struct Step {
+        int row = -1;
+        bool stop = false;
+    };
+    // Next: the entry after the current one, or a random track (never the one playing while there is
+    // another) with the option on; sorted tracks are passed over with skipSorted. After the last entry the
+    // player stops (no wrap-around); random play without a track to draw does nothing.
+    Step nextStep();
+    // Previous: the entry before the current one; before the first the player stops.
+    Step previousStep() const;
+    // Moves the list to `row` (currentRowChanged) and starts it from its beginning when it is a track; a
+    // folder entry is only moved to.
+    void playRow(int row);
+    // Goes to nextStep() or previousStep().
+    void next();
+    void previous();
+    // For a client without actions of its own (a test, a remote-only session): the end of a track and a
+    // Like go on with next() (previous() for a track reached backwards that did not open) by themselves. A
+    // window instead runs its own Next and Previous actions on trackEnded and nextWanted.
+    void followOwnOrder();
+
     // --- the collections
     // Binds the buttons to the first two usable names of a language's list `listText` (the base folder as
     // set, or the default with `reset`) and makes the folders. Throws SbError for a folder that cannot be
     // made; the binding holds and countsChanged is emitted all the same.
     void initFolders(const QString& listText, bool reset);
     // Copies the track `trackPath` into `collection`; a copy made can be taken back. Emits notice,
-    // countsChanged (and sortedChanged), then moves on when the option says so. Throws SbError when the copy
-    // fails, and then nothing else happens.
+    // countsChanged (and sortedChanged), then goes on with the next track when the option says so. Throws
+    // SbError when the copy fails, and then nothing else happens.
     TLikeOutcome like(const QString& trackPath, const QString& collection);
     // Takes back this run's newest Like that made a copy (see TLikeHistory); emits notice and takenBack.
     TTakeBack takeBack();
@@ -97,10 +123,12 @@ public:
 
 signals:
     void trackStarted(const QString& path);
+    // The play list moved to `row` (-1: none); a client showing the list selects it.
+    void currentRowChanged(int row);
     // Each tick of a playing track: the position moved.
     void positionChanged();
-    // The track played to its end or did not open; `backward` when it was reached by Previous and did not
-    // open, so the client passes it over towards the start.
+    // The track played to its end or did not open; the next track is wanted (the previous one, `backward`:
+    // it was reached by Previous and did not open).
     void trackEnded(bool backward);
     void playStateChanged(bool playing);
     void stopped();
@@ -109,7 +137,7 @@ signals:
     // A Like that can be taken back was added or taken back.
     void takeBackChanged(bool available);
     void takenBack(const TTakeBack& done);
-    // A Like that made its copy (or found one) and wants the next track.
+    // A Like wants the next track (the option "play next after copy").
     void nextWanted();
     void notice(const SbText& title, const SbText& message, TSortingSession::NoticeKind kind);
     void error(const SbError& error);
@@ -117,8 +145,11 @@ signals:
 private:
     void onTick();
     void onComplete();
+    // The row of the track playing (or about to) in the list shown; -1 when it is not there.
+    int playingRow() const;
 
     std::unique_ptr<TBassPlayer> FPlayer;
+    TPlayList FPlayList;
     TCollections FCollections;
     TLikeHistory FHistory;
     TSortedIndex FSorted;

@@ -11,105 +11,6 @@
 #include <QStyle>
 #include <utility>
 
-// --- model ---
-
-TTrackListModel::TTrackListModel(QObject* parent) : QAbstractListModel(parent) {}
-
-int TTrackListModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : count();
-}
-
-QVariant TTrackListModel::data(const QModelIndex& index, int role) const {
-    if (!index.isValid() || index.model() != this || !isValidRow(index.row()))
-        return {};
-    const TTrackEntry& e = entry(index.row());
-    switch (role) {
-    case Qt::DisplayRole:
-        return e.title;
-    case Qt::ToolTipRole:
-        return displayName(e.kind == kindTrack ? e.subtitle + e.description : e.subtitle);
-    case Qt::DecorationRole:
-        return icon(e.kind);
-    case SubtitleRole:
-        return e.subtitle;
-    case DescriptionRole:
-        return e.description;
-    case KindRole:
-        return int(e.kind);
-    case FolderNameRole:
-        return e.folderName;
-    case SortedRole:
-        return sortedMarks(index.row());
-    default:
-        return {};
-    }
-}
-
-void TTrackListModel::beginUpdate() {
-    if (updateDepth++ == 0)
-        beginResetModel();
-}
-
-void TTrackListModel::endUpdate() {
-    if (updateDepth == 0)
-        return;
-    if (--updateDepth == 0)
-        endResetModel();
-}
-
-void TTrackListModel::clear() {
-    if (updateDepth > 0) {
-        entries.clear();
-        return;
-    }
-    beginResetModel();
-    entries.clear();
-    endResetModel();
-}
-
-void TTrackListModel::append(const QString& title, const QString& subtitle, const QString& description,
-                             Kind kind, const QString& folderName) {
-    TTrackEntry e{title, subtitle, description, folderName, kind};
-    // Reuse the previous entry's buffers for equal texts: a folder of tracks repeats title and folder.
-    if (!entries.empty()) {
-        const TTrackEntry& last = entries.back();
-        if (last.title == e.title)
-            e.title = last.title;
-        if (last.subtitle == e.subtitle)
-            e.subtitle = last.subtitle;
-    }
-    if (updateDepth > 0) {
-        entries.push_back(std::move(e));
-        return;
-    }
-    beginInsertRows(QModelIndex(), count(), count());
-    entries.push_back(std::move(e));
-    endInsertRows();
-}
-
-void TTrackListModel::setIcons(const QPixmap& track, const QPixmap& folder) {
-    trackIcon = track;
-    folderIcon = folder;
-    if (count() > 0)
-        emit dataChanged(index(0), index(count() - 1), {Qt::DecorationRole});
-}
-
-void TTrackListModel::setSortedIndex(const TSortedIndex* index) {
-    sorted = index;
-    sortedChanged();
-}
-
-void TTrackListModel::sortedChanged() {
-    if (count() > 0)
-        emit dataChanged(index(0), index(count() - 1), {SortedRole});
-}
-
-int TTrackListModel::sortedMarks(int row) const {
-    if (!sorted || !isValidRow(row) || entry(row).kind != kindTrack)
-        return 0;
-    return sorted->marks(entry(row).description);
-}
-
 // --- delegate ---
 
 namespace {
@@ -125,6 +26,11 @@ QFont scaledFont(const QFont& base, double factor, QFont::Weight weight) {
 }
 
 } // namespace
+
+void TTrackListDelegate::setIcons(const QPixmap& track, const QPixmap& folder) {
+    trackIcon = track;
+    folderIcon = folder;
+}
 
 void TTrackListDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
                                const QModelIndex& index) const {
@@ -144,7 +50,7 @@ void TTrackListDelegate::paint(QPainter* painter, const QStyleOptionViewItem& op
     const int margin = 8;
     const QRect iconRect(opt.rect.left() + margin, opt.rect.top() + (opt.rect.height() - iconSize) / 2,
                          iconSize, iconSize);
-    const QPixmap pix = index.data(Qt::DecorationRole).value<QPixmap>();
+    const QPixmap pix = icon(index.data(TPlayList::KindRole).toInt());
     if (!pix.isNull()) {
         painter->setRenderHint(QPainter::SmoothPixmapTransform);
         QSize drawn = pix.size() / pix.devicePixelRatio();
@@ -169,8 +75,8 @@ void TTrackListDelegate::paint(QPainter* painter, const QStyleOptionViewItem& op
 
     // One line each: a name may hold bytes that are not UTF-8, line breaks or other control characters.
     const QString title = displayName(index.data(Qt::DisplayRole).toString().trimmed());
-    const QString subtitle = displayName(index.data(TTrackListModel::SubtitleRole).toString());
-    const QString description = displayName(index.data(TTrackListModel::DescriptionRole).toString());
+    const QString subtitle = displayName(index.data(TPlayList::SubtitleRole).toString());
+    const QString description = displayName(index.data(TPlayList::DescriptionRole).toString());
 
     const int smallLines = (subtitle.isEmpty() ? 0 : 1) + (description.isEmpty() ? 0 : 1);
     const int gap = 2;
@@ -179,7 +85,7 @@ void TTrackListDelegate::paint(QPainter* painter, const QStyleOptionViewItem& op
     int right = opt.rect.right() - margin;
 
     // Sorted marks at the right end, drawn from the right: collection 2's dot outermost, as its button.
-    const int marks = index.data(TTrackListModel::SortedRole).toInt();
+    const int marks = index.data(TPlayList::SortedRole).toInt();
     if (marks != 0) {
         painter->setRenderHint(QPainter::Antialiasing);
         painter->setPen(QPen(opt.palette.color(group, QPalette::Base), 1.5));

@@ -41,7 +41,7 @@ class SbText;
 class TBassPlayer;
 class TLanguageEngine;
 class TFormMessage;
-class TTrackListModel;
+class TPlayList;
 
 class TFormMain : public QMainWindow {
     Q_OBJECT
@@ -108,7 +108,7 @@ public:
     QLabel* lbl_fm_1 = nullptr;
     QLabel* lbl_fm_2 = nullptr;
     QListView* lbTracklist = nullptr;
-    TTrackListModel* trackModel = nullptr;
+    TPlayList* trackModel = nullptr; // the play list, which lbTracklist shows
     QMenu* PM_LIBS = nullptr;
     QTimer* TimerLongClick = nullptr;
 
@@ -288,5 +288,7 @@ private:
     // After the engine: the session's player releases it when it goes.
     TSortingSession FSession;
     bool destroyed = false;
+    // The session is moving the list's selection: the change handler must not start the track again.
+    bool followingSession = false;
     bool qtLanguageApplied = false; // Qt's own texts were put into a language once
 };

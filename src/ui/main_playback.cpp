@@ -8,14 +8,12 @@
 #include "dorTools.h"
 #include "folderListing.h"
 #include "main.h"
-#include "playOrder.h"
 
 #include <QAction>
-#include <QDateTime>
 #include <QLabel>
 #include <QListView>
 #include <QProxyStyle>
-#include <QRandomGenerator>
+#include <QScopedValueRollback>
 #include <QSlider>
 #include <algorithm>
 
@@ -26,12 +24,6 @@ constexpr double kBarUnitBytes = 10000.0;
 
 int barUnits(qint64 bytes) {
     return static_cast<int>(roundHalfEven(static_cast<double>(bytes) / kBarUnitBytes));
-}
-
-// The random order of Next: seeded once per run from the clock, so it differs from run to run.
-QRandomGenerator& playOrder() {
-    static QRandomGenerator generator(static_cast<quint32>(QDateTime::currentMSecsSinceEpoch()));
-    return generator;
 }
 
 // The program moving the bar never seeks: shrinking the range may move the value.
@@ -89,6 +81,13 @@ void TFormMain::connectSession() {
     connect(s, &TSortingSession::positionChanged, this, guarded([this, s] { onPlayerTimer(s->player()); }));
     connect(s, &TSortingSession::trackEnded, this,
             guarded([this](bool backward) { onPlayerComplete(backward); }));
+    connect(s, &TSortingSession::nextWanted, this, [this] { actNext->trigger(); });
+    connect(s, &TSortingSession::currentRowChanged, this, [this](int row) {
+        if (trackListSelectedRow(lbTracklist) == row)
+            return;
+        const QScopedValueRollback<bool> following(followingSession, true);
+        trackListSelectRow(lbTracklist, row);
+    });
     connect(s, &TSortingSession::playStateChanged, this, [this](bool playing) {
         TrackBar1Tag = playing ? 0 : 1;
         showPlayImage(*this, playing);
@@ -101,12 +100,10 @@ void TFormMain::connectSession() {
         showPlayImage(*this, false);
     });
     connect(s, &TSortingSession::countsChanged, this, guarded([this] { updateButtons(); }));
-    connect(s, &TSortingSession::sortedChanged, this, [this] { trackModel->sortedChanged(); });
     connect(s, &TSortingSession::takeBackChanged, this,
             [this](bool available) { actUndoLike->setEnabled(available); });
     connect(s, &TSortingSession::takenBack, this,
             guarded([this](const TTakeBack& done) { onTakenBack(done); }));
-    connect(s, &TSortingSession::nextWanted, this, [this] { actNext->trigger(); });
     connect(s, &TSortingSession::notice, this,
             [this](const SbText& title, const SbText& message, TSortingSession::NoticeKind kind) {
                 showInfo(messageText(title), messageText(message),
@@ -143,8 +140,10 @@ void TFormMain::onTrackStarted(const QString& path) {
     const int index = getTrackIndexByName(currentFile);
     if (index >= 0) {
         updateProgress(index);
-        if (trackListSelectedRow(lbTracklist) != index)
+        if (trackListSelectedRow(lbTracklist) != index) {
+            const QScopedValueRollback<bool> following(followingSession, true);
             trackListSelectRow(lbTracklist, index);
+        }
     } else {
         updateProgress(0);
     }
@@ -193,47 +192,24 @@ void TFormMain::actStopExecute() {
 }
 
 void TFormMain::actNextExecute() {
-    const int count = trackModel->count();
     session().setLastMoveBackward(false);
-    // With the option on, tracks already in a bound collection are passed over.
-    const auto skipped = [this](int row) { return session().options().skipSorted && isSortedRow(row); };
-    if (session().options().randomPlay) {
-        const auto isTrack = [this, &skipped](int row) {
-            return trackModel->entry(row).kind == TTrackListModel::kindTrack && !skipped(row);
-        };
-        // The track playing (or about to), which the draw passes over.
-        int playing = -1;
-        for (int row = 0; row < count && !currentFile.isEmpty(); ++row) {
-            if (isTrack(row) && trackModel->entry(row).description == currentFile) {
-                playing = row;
-                break;
-            }
-        }
-        const int row = randomTrackRow(count, isTrack, playing, playOrder());
-        if (row < 0)
-            return; // no tracks here (or none left to sort)
-        if (row == trackListSelectedRow(lbTracklist))
-            playTrack(currentFolder + trackModel->entry(row).description); // the only track, again
-        else
-            trackListSelectRow(lbTracklist, row);
-        return;
-    }
-    int row = nextRow(count, trackListSelectedRow(lbTracklist));
-    while (row >= 0 && skipped(row))
-        row = nextRow(count, row);
-    if (row >= 0)
-        trackListSelectRow(lbTracklist, row);
-    else
-        actStop->trigger(); // no wrap-around after the last entry
+    // The list's change handler starts the track the selection moves to.
+    const TSortingSession::Step step = session().nextStep();
+    if (step.row >= 0 && step.row == trackModel->currentRow())
+        playTrack(currentFolder + trackModel->entry(step.row).description); // the only track, again
+    else if (step.row >= 0)
+        trackListSelectRow(lbTracklist, step.row);
+    else if (step.stop)
+        actStop->trigger();
 }
 
 void TFormMain::actPrevExecute() {
-    const int row = previousRow(trackModel->count(), trackListSelectedRow(lbTracklist));
-    if (row < 0) {
+    const TSortingSession::Step step = session().previousStep();
+    if (step.row < 0) {
         actStop->trigger();
         return;
     }
-    trackListSelectRow(lbTracklist, row);
+    trackListSelectRow(lbTracklist, step.row);
     // Set after the selection has started the track: its change handler clears it.
     session().setLastMoveBackward(true);
 }

@@ -50,7 +50,7 @@ void TFormMain::rememberTrack(const QString& file) {
 }
 
 void TFormMain::playRowAgain(int row) {
-    if (!trackModel->isValidRow(row) || trackModel->entry(row).kind != TTrackListModel::kindTrack)
+    if (!trackModel->isTrack(row))
         return;
     if (trackListSelectedRow(lbTracklist) != row) {
         trackListSelectRow(lbTracklist, row); // the list's change handler starts it

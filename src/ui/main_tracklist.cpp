@@ -6,7 +6,6 @@
 #include "dorTools.h"
 #include "folderListing.h"
 #include "main.h"
-#include "playOrder.h"
 
 #include <QAction>
 #include <QApplication>
@@ -19,8 +18,6 @@
 
 namespace {
 
-const QString titleBlanks = QStringLiteral("     ");
-
 QPixmap entryPicture(const QLabel* label, QStyle::StandardPixmap fallback) {
     QPixmap pix = label ? label->pixmap() : QPixmap();
     if (pix.isNull())
@@ -31,12 +28,12 @@ QPixmap entryPicture(const QLabel* label, QStyle::StandardPixmap fallback) {
 } // namespace
 
 void TFormMain::setupTrackList() {
-    trackModel = new TTrackListModel(this);
-    trackModel->setIcons(entryPicture(imgMusic, QStyle::SP_MediaVolume),
-                         entryPicture(imgFolder, QStyle::SP_DirIcon));
-    trackModel->setSortedIndex(&session().sortedIndex());
+    trackModel = &session().playList();
     lbTracklist->setModel(trackModel);
-    lbTracklist->setItemDelegate(new TTrackListDelegate(lbTracklist));
+    auto* delegate = new TTrackListDelegate(lbTracklist);
+    delegate->setIcons(entryPicture(imgMusic, QStyle::SP_MediaVolume),
+                       entryPicture(imgFolder, QStyle::SP_DirIcon));
+    lbTracklist->setItemDelegate(delegate);
     lbTracklist->setSelectionMode(QAbstractItemView::SingleSelection);
     lbTracklist->setSelectionBehavior(QAbstractItemView::SelectRows);
     lbTracklist->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -63,17 +60,12 @@ void TFormMain::ScanFolder(const QString& folderArg) {
     lblFolder->setText(displayName(currentFolder));
     addLogValue("ScanFolder", folder);
 
-    // Everything is read before the list is touched, so a folder that vanishes or cannot be read
-    // leaves the old list whole.
-    TFolderListing listing;
-    bool found = isFolder(currentFolder);
-    if (found) {
-        try {
-            listing = listFolder(currentFolder, sb::appFormats);
-        } catch (const SbError& e) {
-            addLogValue("> Can not read", e.text());
-            found = false;
-        }
+    // A folder that vanished or cannot be read leaves the old list whole.
+    bool found = false;
+    try {
+        found = trackModel->load(currentFolder);
+    } catch (const SbError& e) {
+        addLogValue("> Can not read", e.text());
     }
     showFolderInfo(found);
     if (!found)
@@ -81,49 +73,23 @@ void TFormMain::ScanFolder(const QString& folderArg) {
 
     // One listing of each bound collection per scan: what was put there meanwhile shows from now on.
     updateSortedIndex(true);
-    trackModel->beginUpdate();
-    trackModel->clear();
-    const QString parent = getParentFolder(currentFolder);
-    // Only the file-system root has no parent.
-    if (!parent.isEmpty())
-        addTrackItem(addBrackets(TTrackListModel::parentFolderName, '[', ']', "..."), parent, QString(), true,
-                     TTrackListModel::parentFolderName);
-    for (const QString& name : std::as_const(listing.folders))
-        addTrackItem(addBrackets(displayName(name), '[', ']', "..."), currentFolder, QString(), true, name);
-    for (const QString& name : std::as_const(listing.files)) {
-        const int dot = name.lastIndexOf('.');
-        addTrackItem(dot >= 0 ? displayName(name.mid(dot + 1)).toUpper() : QString(), currentFolder, name,
-                     false);
-    }
-    trackModel->endUpdate();
-
     currentFolder = withDelim(folder);
     currentFile.clear();
     rememberTrack(QString()); // until a track of this folder starts, there is none to go on at
-    addLogValue("> Found", QStringLiteral("%1 files(s)").arg(listing.files.size()));
+    addLogValue("> Found", QStringLiteral("%1 files(s)").arg(trackModel->trackCount()));
     selectFirstTrack();
 }
 
 void TFormMain::addTrackItem(const QString& title, const QString& subtitle, const QString& description,
                              bool isFolder, const QString& folderName) {
-    trackModel->append(title + titleBlanks, subtitle, description,
-                       isFolder ? TTrackListModel::kindFolder : TTrackListModel::kindTrack, folderName);
+    trackModel->append(title + TPlayList::titleBlanks, subtitle, description,
+                       isFolder ? TPlayList::kindFolder : TPlayList::kindTrack, folderName);
 }
 
 void TFormMain::selectFirstTrack() {
-    const auto isTrack = [this](int r) { return trackModel->entry(r).kind == TTrackListModel::kindTrack; };
     // A track named by an open request (command line, drop) starts first; else, at start-up, the track the
     // user stopped at, while the folder still holds it; else the first track.
-    const QString wanted = std::exchange(preferredTrack, QString());
-    int row = -1;
-    for (const QString& name : {wanted, resumeTrack}) {
-        if (row < 0 && !name.isEmpty()) {
-            const int r = getTrackIndexByName(name);
-            row = r >= 0 && isTrack(r) ? r : -1;
-        }
-    }
-    if (row < 0)
-        row = firstTrackRow(trackModel->count(), isTrack);
+    const int row = trackModel->startRow(std::exchange(preferredTrack, QString()), resumeTrack);
     if (row < 0)
         return;
     currentFile = trackModel->entry(row).description;
@@ -141,17 +107,8 @@ void TFormMain::showFolderInfo(bool found) {
 }
 
 int TFormMain::getTrackIndexByName(const QString& file) {
+    const int result = trackModel->rowOf(file);
     const QString name = file.mid(file.lastIndexOf(pathDelim) + 1);
-    int result = -1;
-    // An empty name (a path ending in the delimiter) names no track; folder entries must not match it.
-    if (!name.isEmpty()) {
-        for (int row = 0; row < trackModel->count(); ++row) {
-            if (trackModel->entry(row).description == name) {
-                result = row;
-                break;
-            }
-        }
-    }
     addLogValue("getTrackIndexByName", QStringLiteral(" Index: %1 file: %2").arg(result).arg(name));
     return result;
 }
@@ -173,15 +130,16 @@ void TFormMain::updateProgress(int index) {
 
 void TFormMain::lbTracklistChange() {
     const int row = trackListSelectedRow(lbTracklist);
-    if (!trackModel->isValidRow(row))
-        return;
-    const TTrackEntry& e = trackModel->entry(row);
-    if (e.kind != TTrackListModel::kindTrack)
+    if (followingSession) {
+        trackModel->setCurrentRow(row);
+        return; // the session moved the list and starts the track itself
+    }
+    trackModel->setCurrentRow(row); // the list's position follows its selection, whoever moved it
+    if (!trackModel->isTrack(row))
         return; // a single click does not open a folder
-    const QString path = withDelim(currentFolder) + e.description;
     actStop->trigger();
     session().setLastMoveBackward(false); // Previous sets it again once this returns
-    playTrack(path);
+    playTrack(withDelim(currentFolder) + trackModel->entry(row).description);
 }
 
 void TFormMain::lbTracklistDblClick() {
@@ -191,7 +149,7 @@ void TFormMain::lbTracklistDblClick() {
         return;
     }
     const TTrackEntry e = trackModel->entry(row); // a copy: the scan below replaces the entries
-    if (e.kind == TTrackListModel::kindTrack) {
+    if (e.kind == TPlayList::kindTrack) {
         // From its start, with the auto offset as for any Play: the first click may have started it already.
         session().setLastMoveBackward(false);
         playTrack(withDelim(currentFolder) + e.description);
@@ -200,7 +158,7 @@ void TFormMain::lbTracklistDblClick() {
     actStop->trigger();
     // The real name, not the title: a title cannot give back names like "[Live]" or " Demo".
     const QString name = !e.folderName.isEmpty() ? e.folderName : removeBrackets(e.title, '[', ']', "...");
-    if (name == TTrackListModel::parentFolderName)
+    if (name == TPlayList::parentFolderName)
         ScanFolder(e.subtitle);
     else
         ScanFolder(withDelim(e.subtitle) + name);

@@ -1,6 +1,7 @@
 // The sorting session without a window, on the real engine (SDL's dummy driver) behind the spy: a track
-// starts and ends, a Like copies and tells, a take-back undoes it, a track that does not open is passed
-// over. What a window shows is what the signals say.
+// starts and ends and the next one follows, a Like copies, tells and moves on, a take-back undoes it,
+// random play never repeats the playing track, a track that does not open is passed over (backwards after
+// Previous). What a window shows is what the signals say.
 #include "AudioEngine.h"
 #include "dorBass.h"
 #include "dorCopy.h"
@@ -23,14 +24,23 @@ class TestSession : public QObject {
 
     static QString english(const SbText& text) { return text.english(); }
 
+    // The file names of the tracks started, in order.
+    static QStringList names(const QSignalSpy& started) {
+        QStringList list;
+        for (const QList<QVariant>& args : started)
+            list << args.at(0).toString().section(QLatin1Char('/'), -1);
+        return list;
+    }
+
 private slots:
     void initTestCase() {
         music = sbtest::makeTempDir(QStringLiteral("music")) + QLatin1Char('/');
         sbtest::ToneSpec tone;
         tone.seconds = 0.6;
-        for (const char* name : {"a.mp3", "b.mp3", "c.mp3"})
+        for (const char* name : {"a.mp3", "c.mp3", "d.mp3"})
             QVERIFY(sbtest::writeToneMp3(music + QLatin1String(name), tone));
-        QVERIFY(sbtest::writeFile(music + "broken.mp3", "not an mp3 at all"));
+        // Between two good tracks in name order.
+        QVERIFY(sbtest::writeFile(music + "b broken.mp3", "not an mp3 at all"));
     }
     void init() {
         base = sbtest::makeTempDir(QStringLiteral("base")) + QLatin1Char('/');
@@ -38,9 +48,11 @@ private slots:
         spy = std::make_unique<sbtest::SpyEngine>(*real);
         session = std::make_unique<TSortingSession>();
         session->startPlayer(*spy);
+        session->followOwnOrder();
         QVERIFY(session->player()->Valid());
         session->collections().setBase(base);
         session->initFolders(QStringLiteral("One,Two"), false);
+        QVERIFY(session->playList().load(music));
     }
     void cleanup() {
         session.reset();
@@ -49,20 +61,26 @@ private slots:
         waitForCopiesOnDisk();
     }
 
-    // A track starts, ticks while it plays and ends at its end; the client hears each step.
-    void trackStartsTicksAndEnds() {
+    // A track starts, ticks while it plays and ends; the next one follows, a track that does not open is
+    // passed over quietly, and after the last one the player stops (no wrap-around).
+    void tracksFollowEachOther() {
         QSignalSpy started(session.get(), &TSortingSession::trackStarted);
+        QSignalSpy rows(session.get(), &TSortingSession::currentRowChanged);
         QSignalSpy ticks(session.get(), &TSortingSession::positionChanged);
         QSignalSpy ended(session.get(), &TSortingSession::trackEnded);
-        session->playTrack(music + "a.mp3");
+        QSignalSpy errors(session.get(), &TSortingSession::error);
+        const int first = session->playList().rowOf("a.mp3");
+        session->playRow(first);
         QCOMPARE(started.size(), 1);
         QCOMPARE(started.at(0).at(0).toString(), music + "a.mp3");
-        QCOMPARE(session->currentTrack(), music + "a.mp3");
+        QCOMPARE(rows.at(0).at(0).toInt(), first);
         QVERIFY(session->isPlaying());
-        QTRY_COMPARE_WITH_TIMEOUT(ended.size(), 1, 5000);
-        QVERIFY(!ended.at(0).at(0).toBool());
-        QVERIFY(ticks.size() >= 1);
+        QTRY_COMPARE_WITH_TIMEOUT(ended.size(), 4, 10000);
+        QCOMPARE(names(started), (QStringList{"a.mp3", "b broken.mp3", "c.mp3", "d.mp3"}));
+        QVERIFY(ticks.size() >= 3);
         QVERIFY(!session->isPlaying());
+        QCOMPARE(session->playList().currentRow(), session->playList().rowOf("d.mp3"));
+        QCOMPARE(errors.size(), 0);
     }
 
     // Play, pause and stop say so; forward steps by the session's offset.
@@ -82,35 +100,58 @@ private slots:
         QCOMPARE(stopped.size(), 1);
     }
 
-    // A file that does not open ends at the first tick; reached backwards, it is passed over backwards.
-    void trackThatDoesNotOpen_data() {
-        QTest::addColumn<bool>("backward");
-        QTest::newRow("forward") << false;
-        QTest::newRow("backward") << true;
-    }
-    void trackThatDoesNotOpen() {
-        QFETCH(bool, backward);
+    // Previous onto a track that does not open passes it over towards the start, not back to where the
+    // user came from.
+    void previousPassesOverBackwards() {
+        session->playRow(session->playList().rowOf("c.mp3"));
+        QSignalSpy started(session.get(), &TSortingSession::trackStarted);
         QSignalSpy ended(session.get(), &TSortingSession::trackEnded);
-        QSignalSpy errors(session.get(), &TSortingSession::error);
-        session->setLastMoveBackward(backward);
-        session->playTrack(music + "broken.mp3");
-        QTRY_COMPARE_WITH_TIMEOUT(ended.size(), 1, 2000);
-        QCOMPARE(ended.at(0).at(0).toBool(), backward);
-        QCOMPARE(errors.size(), 0); // passed over quietly
+        session->previous();
+        QTRY_COMPARE_WITH_TIMEOUT(started.size(), 2, 3000);
+        QCOMPARE(names(started), (QStringList{"b broken.mp3", "a.mp3"}));
+        QVERIFY(ended.at(0).at(0).toBool());
+        QVERIFY(session->isPlaying());
+        session->stop();
     }
 
-    // A Like copies, tells the client (notice, counts, marks) and asks for the next track; a second Like
-    // of the same name finds it there and warns.
+    // Random play draws tracks only, never the one playing, and passes over sorted ones when asked to.
+    void randomNeverRepeatsThePlayingOne() {
+        session->options().randomPlay = true;
+        QSignalSpy started(session.get(), &TSortingSession::trackStarted);
+        session->playRow(session->playList().rowOf("a.mp3"));
+        for (int i = 0; i < 40; ++i)
+            session->next();
+        const QStringList order = names(started);
+        QCOMPARE(order.size(), 41);
+        for (int i = 1; i < order.size(); ++i)
+            QVERIFY2(order.at(i) != order.at(i - 1), qPrintable(order.join(", ")));
+        QVERIFY(order.contains("c.mp3") && order.contains("d.mp3"));
+
+        session->options().skipSorted = true;
+        session->options().playNextAfterCopy = false;
+        session->like(music + "c.mp3", session->collections().name(1));
+        session->like(music + "d.mp3", session->collections().name(2));
+        started.clear();
+        for (int i = 0; i < 10; ++i)
+            session->next();
+        QVERIFY2(!names(started).contains("c.mp3") && !names(started).contains("d.mp3"),
+                 qPrintable(names(started).join(", ")));
+        session->stop();
+    }
+
+    // A Like copies, tells the client (notice, counts, marks) and goes on with the next track; a second
+    // Like of the same name finds it there and warns.
     void likeCountsAndNotice() {
+        session->playRow(session->playList().rowOf("a.mp3"));
         QSignalSpy notices(session.get(), &TSortingSession::notice);
         QSignalSpy counts(session.get(), &TSortingSession::countsChanged);
-        QSignalSpy next(session.get(), &TSortingSession::nextWanted);
+        QSignalSpy next(session.get(), &TSortingSession::trackStarted);
         QSignalSpy undo(session.get(), &TSortingSession::takeBackChanged);
         const TLikeOutcome done = session->like(music + "a.mp3", session->collections().name(1));
         QVERIFY(done.copied);
         QCOMPARE(session->collections().count(1), 1);
         QCOMPARE(counts.size(), 1);
-        QCOMPARE(next.size(), 1);
+        QCOMPARE(names(next), QStringList{"b broken.mp3"});
         QCOMPARE(undo.size(), 1);
         QCOMPARE(session->likeHistory().size(), 1);
         QCOMPARE(session->sortedIndex().marks("a.mp3"), int(TSortedIndex::inCollection1));
@@ -131,7 +172,7 @@ private slots:
     // A Like that fails throws with the reason and tells nothing else.
     void likeFails() {
         QSignalSpy notices(session.get(), &TSortingSession::notice);
-        QSignalSpy next(session.get(), &TSortingSession::nextWanted);
+        QSignalSpy next(session.get(), &TSortingSession::trackStarted);
         QVERIFY_THROWS_EXCEPTION(SbError, session->like(music + "gone.mp3", session->collections().name(1)));
         QCOMPARE(notices.size(), 0);
         QCOMPARE(next.size(), 0);

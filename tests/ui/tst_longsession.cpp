@@ -121,7 +121,7 @@ private slots:
         // The list keeps the file system's order; that is the order of play.
         QStringList listed;
         for (int row = 0; row < w->trackModel->count(); ++row)
-            if (w->trackModel->entry(row).kind == TTrackListModel::kindTrack)
+            if (w->trackModel->entry(row).kind == TPlayList::kindTrack)
                 listed << w->trackModel->entry(row).description;
         QStringList sorted = listed;
         sorted.sort();

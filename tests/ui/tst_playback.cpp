@@ -152,7 +152,7 @@ struct Fixture {
         engine.opened.clear(); // the start folder (an earlier test's) played at creation
         w->ScanFolder(folder);
         for (int row = 0; row < w->trackModel->count(); ++row)
-            if (w->trackModel->entry(row).kind == TTrackListModel::kindTrack)
+            if (w->trackModel->entry(row).kind == TPlayList::kindTrack)
                 tracks << w->trackModel->entry(row).description;
         return w->trackModel->count() == 5 && tracks.size() == 3;
     }
@@ -302,11 +302,11 @@ void TestPlayback::previousFromFirstTrackSelectsLastFolderEntry() {
 void TestPlayback::randomWithOneTrackPlaysItAgain() {
     Fixture f;
     QVERIFY(f.start("single", false, true));
-    TTrackListModel* m = f.w->trackModel;
+    TPlayList* m = f.w->trackModel;
     m->beginUpdate();
     m->clear();
-    m->append("[Sub]", f.folder, QString(), TTrackListModel::kindFolder, "Sub");
-    m->append("MP3", f.folder, f.tracks[0], TTrackListModel::kindTrack);
+    m->append("[Sub]", f.folder, QString(), TPlayList::kindFolder, "Sub");
+    m->append("MP3", f.folder, f.tracks[0], TPlayList::kindTrack);
     m->endUpdate();
     trackListSelectRow(f.w->lbTracklist, 1);
     QCOMPARE(f.playing(), f.tracks[0]);
@@ -398,7 +398,7 @@ void TestPlayback::namesThatAreNotUtf8PlayAndCopy() {
         QVERIFY(file && std::fputs("track", file) >= 0 && std::fclose(file) == 0);
     }
     f.w->ScanFolder(f.folder);
-    const TTrackListModel* m = f.w->trackModel;
+    const TPlayList* m = f.w->trackModel;
     QCOMPARE(m->count(), 7); // [..], [Sub], the CP1251 folder, the Latin-1 track and three others
     QCOMPARE(m->entry(2).title.trimmed(), QString("[\uFFFD\uFFFD\uFFFD]"));
 

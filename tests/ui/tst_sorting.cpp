@@ -105,7 +105,7 @@ class TestSorting : public QObject {
         QVERIFY(QTest::qWaitForWindowActive(w.get()));
         tracks.clear();
         for (int row = 0; row < w->trackModel->count(); ++row)
-            if (w->trackModel->entry(row).kind == TTrackListModel::kindTrack)
+            if (w->trackModel->entry(row).kind == TPlayList::kindTrack)
                 tracks << w->trackModel->entry(row).description;
     }
 
@@ -482,7 +482,7 @@ private slots:
             QTest::keyClick(w.get(), Qt::Key_F8);
             const int row = trackListSelectedRow(w->lbTracklist);
             QVERIFY(!w->isSortedRow(row));
-            if (w->trackModel->entry(row).kind == TTrackListModel::kindTrack)
+            if (w->trackModel->entry(row).kind == TPlayList::kindTrack)
                 landed << w->trackModel->entry(row).description;
         }
         QCOMPARE(landed, (QSet<QString>{tracks[0], tracks[3]}));
@@ -492,7 +492,7 @@ private slots:
         for (int i = 0; i < 80; ++i) {
             QTest::keyClick(w.get(), Qt::Key_F8);
             const int row = trackListSelectedRow(w->lbTracklist);
-            if (w->trackModel->entry(row).kind == TTrackListModel::kindTrack)
+            if (w->trackModel->entry(row).kind == TPlayList::kindTrack)
                 landed << w->trackModel->entry(row).description;
         }
         QCOMPARE(landed.size(), 4);

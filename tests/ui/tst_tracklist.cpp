@@ -124,9 +124,9 @@ QPoint TestTrackList::rowCentre(int row) const {
 
 void TestTrackList::changeFiresOnlyWhenTheSelectedRowChanges() {
     QListView view;
-    TTrackListModel model;
+    TPlayList model;
     for (int i = 0; i < 5; ++i)
-        model.append(QString("MP3"), "/m/", QString("%1.mp3").arg(i), TTrackListModel::kindTrack);
+        model.append(QString("MP3"), "/m/", QString("%1.mp3").arg(i), TPlayList::kindTrack);
     view.setModel(&model);
     view.setSelectionMode(QAbstractItemView::SingleSelection);
     auto* events = new TTrackListEvents(&view);
@@ -156,7 +156,7 @@ void TestTrackList::changeFiresOnlyWhenTheSelectedRowChanges() {
     // number is a change again.
     model.beginUpdate();
     model.clear();
-    model.append(QString("MP3"), "/n/", "x.mp3", TTrackListModel::kindTrack);
+    model.append(QString("MP3"), "/n/", "x.mp3", TPlayList::kindTrack);
     model.endUpdate();
     QCOMPARE(changed.count(), 3);
     QCOMPARE(trackListSelectedRow(&view), -1);
@@ -167,7 +167,7 @@ void TestTrackList::changeFiresOnlyWhenTheSelectedRowChanges() {
     QCOMPARE(changed.count(), 4);
     QCOMPARE(events->selectedRow(), -1);
 
-    model.append(QString("MP3"), "/n/", "y.mp3", TTrackListModel::kindTrack);
+    model.append(QString("MP3"), "/n/", "y.mp3", TPlayList::kindTrack);
     trackListSelectRow(&view, 0);
     QCOMPARE(changed.count(), 5);
     trackListSelectRow(&view, -1); // the program clearing the selection is a change
@@ -177,8 +177,8 @@ void TestTrackList::changeFiresOnlyWhenTheSelectedRowChanges() {
 
 void TestTrackList::doubleClickIsReportedOnEntriesAndEmptySpace() {
     QListView view;
-    TTrackListModel model;
-    model.append(QString("[A]"), "/m/", QString(), TTrackListModel::kindFolder, "A");
+    TPlayList model;
+    model.append(QString("[A]"), "/m/", QString(), TPlayList::kindFolder, "A");
     view.setModel(&model);
     view.setItemDelegate(new TTrackListDelegate(&view));
     auto* events = new TTrackListEvents(&view);
@@ -206,8 +206,10 @@ void TestTrackList::rowsAreSeventyPixelsHigh() {
     for (int row = 0; row < 3; ++row)
         QCOMPARE(form->lbTracklist->visualRect(form->trackModel->index(row)).height(), 70);
     // Drawing every kind of entry, selected and not, with the pictures the window gives.
-    QVERIFY(!form->trackModel->icon(TTrackListModel::kindTrack).isNull());
-    QVERIFY(!form->trackModel->icon(TTrackListModel::kindFolder).isNull());
+    const auto* delegate = qobject_cast<TTrackListDelegate*>(form->lbTracklist->itemDelegate());
+    QVERIFY(delegate);
+    QVERIFY(!delegate->icon(TPlayList::kindTrack).isNull());
+    QVERIFY(!delegate->icon(TPlayList::kindFolder).isNull());
     QVERIFY(!form->lbTracklist->grab().isNull());
 
     // Rows span the view; a list long enough for a vertical scroll bar gets no horizontal one.
@@ -260,7 +262,7 @@ void TestTrackList::scanListsParentFoldersAndTracksInNameOrder() {
     QCOMPARE(form->lblFolder->text(), music);
     const int trackCount = int(tracks.size());
 
-    TTrackListModel* m = form->trackModel;
+    TPlayList* m = form->trackModel;
     QCOMPARE(m->count(), 1 + folders.size() + tracks.size());
     QCOMPARE(m->entry(0).title, "[..]" + blanks);
     QCOMPARE(m->entry(0).subtitle, QDir::cleanPath(music + "..") + "/");
@@ -331,7 +333,7 @@ void TestTrackList::missingFolderKeepsTheListAndDisablesThePlayerActions() {
 void TestTrackList::rootHasNoParentEntry() {
     scan("/");
     QCOMPARE(form->currentFolder, QString("/"));
-    const TTrackListModel* m = form->trackModel;
+    const TPlayList* m = form->trackModel;
     QVERIFY(m->count() > 0);
     for (int row = 0; row < m->count(); ++row)
         QVERIFY(m->entry(row).title != "[..]" + blanks);
@@ -459,7 +461,7 @@ void TestTrackList::namesShowOnOneLine() {
     QVERIFY(std::fclose(raw) == 0);
     QVERIFY(QDir(music).mkdir("Two\nlines"));
     scan(music);
-    const TTrackListModel* m = form->trackModel;
+    const TPlayList* m = form->trackModel;
     QCOMPARE(m->count(), 4);
     QCOMPARE(m->entry(1).title, "[Two\uFFFDlines]" + blanks);
     QCOMPARE(m->entry(2).description, latin1); // the bytes, kept for the open
@@ -468,8 +470,8 @@ void TestTrackList::namesShowOnOneLine() {
     // The list's tooltip and drawing show one line: the entry draws exactly as its shown form does.
     QCOMPARE(m->data(m->index(3), Qt::ToolTipRole).toString(), music + "Side A\uFFFDSide B.mp3");
     const auto drawn = [this](const QString& description) {
-        TTrackListModel one;
-        one.append("MP3", "/m/", description, TTrackListModel::kindTrack);
+        TPlayList one;
+        one.append("MP3", "/m/", description, TPlayList::kindTrack);
         QStyleOptionViewItem option;
         option.initFrom(form->lbTracklist);
         option.rect = QRect(0, 0, 400, TTrackListDelegate::rowHeight);
@@ -497,7 +499,7 @@ void TestTrackList::selectionChangeStartsTracksOnly() {
     writeTrack(music + "x.mp3");
     writeTrack(music + "y.mp3");
     scan(music);
-    const TTrackListModel* m = form->trackModel;
+    const TPlayList* m = form->trackModel;
     const int first = trackListSelectedRow(form->lbTracklist);
     QCOMPARE(first, 2);
     const int second = 3;
@@ -640,7 +642,7 @@ void TestTrackList::scanListsEverySupportedFormatByItsExtension() {
     QMap<QString, QString> shown;
     for (int row = 0; row < form->trackModel->count(); ++row) {
         const TTrackEntry& e = form->trackModel->entry(row);
-        if (e.kind == TTrackListModel::kindTrack)
+        if (e.kind == TPlayList::kindTrack)
             shown.insert(e.description, e.title);
     }
     QMap<QString, QString> expected;
