@@ -4,7 +4,7 @@
 // call. A program without the module still plays MP3 and passes the other files over.
 #include "AudioDecoder.h"
 #include "AudioEngine.h"
-#include "dorLog.h"
+#include "diagnosticLog.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>

@@ -1,7 +1,7 @@
 // Sorting a folder over several sittings: taking back a Like, and going on at the track the user stopped at.
 #include "TrackList.h"
+#include "diagnosticLog.h"
 #include "dorLanguage.h"
-#include "dorLog.h"
 #include "dorOptions.h"
 #include "dorTools.h"
 #include "folderListing.h"
