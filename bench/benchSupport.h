@@ -53,6 +53,44 @@ inline double median(std::vector<double> v) {
     return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
 }
 
+// Our code against its floor, each run once per call and timed by the same clock (now, processCpu, ...).
+// Which of the two goes first alternates from call to call, so that neither always finds the other's
+// traces in the caches.
+class AlternatingPair {
+public:
+    struct Times {
+        double ours = 0;
+        double floor = 0;
+    };
+    template <typename Clock, typename Ours, typename Floor>
+    Times run(Clock clock, Ours&& ours, Floor&& floor) {
+        return run(clock, ours, floor, [] {});
+    }
+    // `tidyFloor` runs untimed right after the floor (to free what it made before ours runs).
+    template <typename Clock, typename Ours, typename Floor, typename Tidy>
+    Times run(Clock clock, Ours&& ours, Floor&& floor, Tidy&& tidyFloor) {
+        oursFirst = !oursFirst;
+        Times times;
+        const auto runFloor = [&] {
+            const double t0 = clock();
+            floor();
+            times.floor = clock() - t0;
+            tidyFloor();
+        };
+        if (!oursFirst)
+            runFloor();
+        const double t0 = clock();
+        ours();
+        times.ours = clock() - t0;
+        if (oursFirst)
+            runFloor();
+        return times;
+    }
+
+private:
+    bool oursFirst = false;
+};
+
 // One row of the table that scripts/run-bench prints: appended as tab-separated fields to the file named
 // by SONABIN_BENCH_TABLE, and echoed on stdout either way.
 inline void tableRow(const QString& measurement, const QString& ours, const QString& floor,

@@ -22,7 +22,6 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
-#include <ctime>
 #include <mpg123.h>
 #include <thread>
 #include <vector>
@@ -32,15 +31,8 @@ namespace {
 constexpr int kRate = 44100;
 constexpr int kSeconds = 600;
 
-double cpuSeconds() {
-    timespec ts{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-    return double(ts.tv_sec) + double(ts.tv_nsec) * 1e-9;
-}
-
-double wallSeconds() {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
+using sbbench::now;
+using sbbench::processCpu;
 
 // The cached 10-minute file; empty when it cannot be made.
 QString tenMinuteFile(bool lameTag) {
@@ -91,27 +83,16 @@ void openRatio(benchmark::State& state, bool lameTag) {
     const QByteArray local = QFile::encodeName(path);
     double engineTotal = 0;
     double bareTotal = 0;
-    bool engineFirst = false;
+    sbbench::AlternatingPair pair;
     for (auto _ : state) {
-        // Alternate which goes first, so that neither always finds the other's traces in the caches.
-        engineFirst = !engineFirst;
-        double bare = 0;
-        const auto runBare = [&] {
-            const double t0 = wallSeconds();
-            mpg123_handle* mh = bareOpen(local, !lameTag);
-            bare = wallSeconds() - t0;
-            mpg123_delete(mh);
-        };
-        if (!engineFirst)
-            runBare();
-        const double t0 = wallSeconds();
-        const quint32 h = engine->openFile(path);
-        const double spent = wallSeconds() - t0;
-        if (engineFirst)
-            runBare();
-        engineTotal += spent;
-        bareTotal += bare;
-        state.SetIterationTime(spent);
+        quint32 h = 0;
+        mpg123_handle* mh = nullptr;
+        const auto times = pair.run(
+            now, [&] { h = engine->openFile(path); }, [&] { mh = bareOpen(local, !lameTag); },
+            [&] { mpg123_delete(mh); });
+        engineTotal += times.ours;
+        bareTotal += times.floor;
+        state.SetIterationTime(times.ours);
         if (h == 0) {
             state.SkipWithError("the engine did not open the file");
             break;
@@ -142,7 +123,7 @@ void BM_PlayCpu(benchmark::State& state) {
     }
     for (auto _ : state) {
         // libmpg123 decoding the same stretch, nothing else.
-        double c0 = cpuSeconds();
+        double c0 = processCpu();
         mpg123_handle* mh = bareOpen(QFile::encodeName(path), false);
         std::vector<unsigned char> buf(4 * 1152 * 4);
         long left = long(seconds) * kRate * 4;
@@ -154,17 +135,17 @@ void BM_PlayCpu(benchmark::State& state) {
                 break;
         }
         mpg123_delete(mh);
-        const double bare = cpuSeconds() - c0;
+        const double bare = processCpu() - c0;
 
         // What the open device costs with nothing playing (SDL's output thread and our callback).
         const double idleSpan = std::min(seconds, 5);
-        c0 = cpuSeconds();
+        c0 = processCpu();
         std::this_thread::sleep_for(std::chrono::duration<double>(idleSpan));
-        const double idlePerSecond = (cpuSeconds() - c0) / idleSpan;
+        const double idlePerSecond = (processCpu() - c0) / idleSpan;
 
         // The engine playing it in real time; the polling mimics the player's 250 ms timer.
-        c0 = cpuSeconds();
-        const double w0 = wallSeconds();
+        c0 = processCpu();
+        const double w0 = now();
         const quint32 h = engine->openFile(path);
         engine->play(h, false);
         const qint64 target = engine->secondsToBytes(h, seconds);
@@ -172,8 +153,8 @@ void BM_PlayCpu(benchmark::State& state) {
             std::this_thread::sleep_for(std::chrono::milliseconds(250));
         engine->stop(h);
         engine->freeStream(h);
-        const double played = cpuSeconds() - c0;
-        const double wall = wallSeconds() - w0;
+        const double played = processCpu() - c0;
+        const double wall = now() - w0;
         state.SetIterationTime(wall);
 
         state.counters["seconds"] = seconds;
@@ -198,13 +179,13 @@ void BM_FirstSample(benchmark::State& state) {
     for (auto _ : state) {
         // Start at varying points of the device's cycle, as a user's click would.
         std::this_thread::sleep_for(std::chrono::milliseconds(phase = (phase + 17) % 50));
-        const double t0 = wallSeconds();
+        const double t0 = now();
         engine->freeStream(previous);
         const quint32 h = engine->openFile(path);
         engine->play(h, false);
         while (engine->position(h) == 0)
             std::this_thread::sleep_for(std::chrono::microseconds(200));
-        state.SetIterationTime(wallSeconds() - t0);
+        state.SetIterationTime(now() - t0);
         previous = h;
     }
 }

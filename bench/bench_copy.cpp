@@ -3,7 +3,7 @@
 // thread, which each run waits for outside the timing. The plain copy that syncs shows what a sync in line
 // would cost on this disk.
 #include "benchSupport.h"
-#include "dorCopy.h"
+#include "safeCopy.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -17,8 +17,6 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <benchmark/benchmark.h>
-#include <chrono>
-#include <ctime>
 #include <vector>
 
 extern "C" {
@@ -31,15 +29,8 @@ namespace {
 
 constexpr int kDecodeSeconds = 30;
 
-double cpuSeconds() {
-    timespec ts{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-    return double(ts.tv_sec) + double(ts.tv_nsec) * 1e-9;
-}
-
-double wallSeconds() {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
+using sbbench::now;
+using sbbench::processCpu;
 
 // A cached file of `seconds` of tone and noise in `codec`; empty when the ffmpeg tool cannot make it.
 QString cachedFile(const QString& name, const QStringList& codec, int rate, int seconds) {
@@ -169,29 +160,19 @@ void decodeRatio(benchmark::State& state, const QString& path, int rate) {
     const QByteArray local = pathBytes(path);
     double oursTotal = 0;
     double bareTotal = 0;
-    bool oursFirst = false;
+    sbbench::AlternatingPair pair;
     for (auto _ : state) {
-        oursFirst = !oursFirst;
-        double bare = 0;
-        const auto runBare = [&] {
-            const double c0 = cpuSeconds();
-            benchmark::DoNotOptimize(bareDecode(local, frames));
-            bare = cpuSeconds() - c0;
-        };
-        if (!oursFirst)
-            runBare();
-        const double c0 = cpuSeconds();
-        const qint64 got = ourDecode(path, frames);
-        const double ours = cpuSeconds() - c0;
-        if (oursFirst)
-            runBare();
+        qint64 got = 0;
+        const auto times = pair.run(
+            processCpu, [&] { got = ourDecode(path, frames); },
+            [&] { benchmark::DoNotOptimize(bareDecode(local, frames)); });
         if (got < frames) {
             state.SkipWithError("the decoder gave less than 30 s");
             return;
         }
-        oursTotal += ours;
-        bareTotal += bare;
-        state.SetIterationTime(ours);
+        oursTotal += times.ours;
+        bareTotal += times.floor;
+        state.SetIterationTime(times.ours);
     }
     const double n = double(state.iterations());
     state.counters["ours_ms"] = oursTotal / n * 1e3;
@@ -216,31 +197,23 @@ void BM_OpenFlac(benchmark::State& state) {
     const QByteArray local = pathBytes(path);
     double oursTotal = 0;
     double bareTotal = 0;
-    bool oursFirst = false;
+    sbbench::AlternatingPair pair;
     for (auto _ : state) {
-        oursFirst = !oursFirst;
-        double bare = 0;
-        const auto runBare = [&] {
-            const double t0 = wallSeconds();
-            Bare b;
-            benchmark::DoNotOptimize(b.open(local));
-            bare = wallSeconds() - t0;
-        };
-        if (!oursFirst)
-            runBare();
-        const double t0 = wallSeconds();
-        const quint32 h = engine->openFile(path);
-        const double ours = wallSeconds() - t0;
-        if (oursFirst)
-            runBare();
+        quint32 h = 0;
+        const auto times = pair.run(
+            now, [&] { h = engine->openFile(path); },
+            [&] {
+                Bare b;
+                benchmark::DoNotOptimize(b.open(local));
+            });
         if (h == 0) {
             state.SkipWithError("the engine did not open the file");
             break;
         }
         engine->freeStream(h);
-        oursTotal += ours;
-        bareTotal += bare;
-        state.SetIterationTime(ours);
+        oursTotal += times.ours;
+        bareTotal += times.floor;
+        state.SetIterationTime(times.ours);
     }
     const double n = double(state.iterations());
     state.counters["ours_ms"] = oursTotal / n * 1e3;

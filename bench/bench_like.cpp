@@ -3,8 +3,8 @@
 // into the same folder. Aim: within 1.5 times. The copy that syncs its data shows what durability costs.
 #include "benchReporter.h"
 #include "benchSupport.h"
-#include "dorCopy.h"
 #include "main.h"
+#include "safeCopy.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,7 +1,7 @@
 // The language text store: any bytes as a language file. The file reader and the byte parser agree,
 // every key reads back, and what the store writes reads back to the same lines and encoding.
-#include "dorTexts.h"
 #include "fuzz_common.h"
+#include "languageTexts.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));

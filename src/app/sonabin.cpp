@@ -5,8 +5,9 @@
 // Command line: `sonabin [FOLDER | FILE...]` opens that folder (playing that file) instead of the remembered
 // one; when the program already runs, the running instance opens it and comes up, and this start ends.
 // `sonabin --like 1|2` asks the running instance to like the playing track.
+#include "audioStartupReport.h"
 #include "desktopBus.h"
-#include "dorLog.h"
+#include "diagnosticLog.h"
 #include "formMainRemote.h"
 #include "form_log.h"
 #include "fsPath.h"
@@ -115,6 +116,7 @@ int main(int argc, char* argv[]) {
     const QString path = argc >= 2 ? commandLinePath(argv[1]) : QString();
 
     installSignalHandlers(app);
+    installAudioStartupReport();
     createLogWindow();
     int rc = 0;
     {

@@ -433,3 +433,11 @@ std::unique_ptr<IAudioDecoder> openFfmpegDecoder(int fd, int& error, DecoderOpen
         return nullptr;
     return decoder;
 }
+
+#ifdef SONABIN_FFMPEG_MODULE
+// The module's one entry: the program loads FFmpeg only when the first file that needs it comes along.
+extern "C" __attribute__((visibility("default"))) IAudioDecoder* sonabinOpenFfmpegDecoder(int fd, int* error,
+                                                                                          int mode) {
+    return openFfmpegDecoder(fd, *error, static_cast<DecoderOpen>(mode)).release();
+}
+#endif

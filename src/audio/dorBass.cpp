@@ -2,12 +2,10 @@
 
 #include "AudioEngine.h"
 #include "const_sb.h"
-#include "dorLog.h"
+#include "diagnosticLog.h"
 #include "dorTools.h"
 #include "fsPath.h"
 
-#include <QApplication>
-#include <QMessageBox>
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
@@ -23,6 +21,11 @@ constexpr quint32 kDeviceFrequency = 44100;
 TBassPlayer::TExitHook& exitHook() {
     static TBassPlayer::TExitHook hook = [](int code) { std::exit(code); };
     return hook;
+}
+
+TBassPlayer::TStartupReporter& startupReporter() {
+    static TBassPlayer::TStartupReporter reporter;
+    return reporter;
 }
 
 } // namespace
@@ -58,14 +61,18 @@ TBassPlayer::TExitHook TBassPlayer::setExitHook(TExitHook hook) {
     return previous;
 }
 
+TBassPlayer::TStartupReporter TBassPlayer::setStartupReporter(TStartupReporter reporter) {
+    TStartupReporter previous = std::move(startupReporter());
+    startupReporter() = std::move(reporter);
+    return previous;
+}
+
 void TBassPlayer::startupFailure(const QString& text) {
     addLogValue(QStringLiteral("> Audio"), text);
-    if (qobject_cast<QApplication*>(QCoreApplication::instance())) {
-        QMessageBox box(QMessageBox::Critical, sb::appTitle, text, QMessageBox::Ok);
-        box.exec();
-    } else {
+    if (startupReporter())
+        startupReporter()(text);
+    else
         std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
-    }
     // A program that cannot play is a failed start: scripts and session managers must see it.
     if (exitHook())
         exitHook()(1);

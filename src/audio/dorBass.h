@@ -19,11 +19,12 @@ class TBassPlayer : public QObject {
 public:
     using TNotifyEvent = std::function<void(TBassPlayer* sender)>;
     using TExitHook = std::function<void(int exitCode)>;
+    using TStartupReporter = std::function<void(const QString& text)>;
 
     // Tests the engine's version (0x0204 in the high 16 bits) and initialises it on the default device
-    // at 44100 Hz with `appHandle` (the owner window's native handle, or 0). On failure shows a modal
-    // message box with a fixed text and ends the program with exit code 1 through the exit hook; if
-    // the hook returns (tests), the player is left with Valid() false.
+    // at 44100 Hz with `appHandle` (the owner window's native handle, or 0). On failure hands a fixed text
+    // to the start-up reporter and ends the program with exit code 1 through the exit hook; if the hook
+    // returns (tests), the player is left with Valid() false.
     TBassPlayer(IAudioEngine& engine, quintptr appHandle);
     // Stops playback, frees the current stream and releases the engine.
     ~TBassPlayer() override;
@@ -32,6 +33,9 @@ public:
 
     // How the program ends after a start-up failure; std::exit by default. Returns the previous hook.
     static TExitHook setExitHook(TExitHook hook);
+    // Shows the user why the player cannot start (the window side sets one that shows a message box and
+    // returns once it is dismissed); without one the text goes to stderr. Returns the previous reporter.
+    static TStartupReporter setStartupReporter(TStartupReporter reporter);
 
     // Raised once when the current track has played to its end (or did not open); may be empty.
     const TNotifyEvent& onComplete() const { return FonComplete; }

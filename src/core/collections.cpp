@@ -1,8 +1,8 @@
 #include "collections.h"
 
 #include "const_sb.h"
-#include "dorCopy.h"
-#include "dorLog.h"
+#include "safeCopy.h"
+#include "diagnosticLog.h"
 #include "dorTools.h"
 #include "folderListing.h"
 #include "fsPath.h"

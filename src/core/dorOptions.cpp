@@ -2,7 +2,7 @@
 
 #include "dorTools.h"
 
-#include "dorTextFile.h"
+#include "textFile.h"
 
 #include <QFileInfo>
 #include <utility>

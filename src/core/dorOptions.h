@@ -10,8 +10,6 @@
 #include <QStringList>
 #include <vector>
 
-class QWidget;
-
 class TOptionsBase {
 public:
     // Loads the file when it exists, else starts empty. Throws SbError when it exists but cannot be read
@@ -33,12 +31,6 @@ public:
     // Writes the whole memory copy, replacing the file atomically. Throws SbError on failure; the old file
     // then stays whole. Does nothing for a store in memory only.
     void Save();
-
-    // Window geometry, in a section named after the widget's objectName (implemented in src/ui).
-    void saveForm(QWidget* form);
-    void loadForm(QWidget* form);
-    void saveWidth(QWidget* control);
-    void loadWidth(QWidget* control);
 
     QString fileName() const { return FFileName; }
     QStringList sections() const;

@@ -4,10 +4,6 @@
 
 #include <QStringList>
 
-QString TSortedIndex::normalized(const QString& folder) {
-    return folder.isEmpty() || folder.endsWith(pathDelim) ? folder : folder + pathDelim;
-}
-
 void TSortedIndex::list(Bound& bound) {
     bound.names.clear();
     if (bound.folder.isEmpty())
@@ -22,8 +18,8 @@ void TSortedIndex::list(Bound& bound) {
 }
 
 void TSortedIndex::bind(const QString& folder1, const QString& folder2, bool relist) {
-    const QString a = normalized(folder1);
-    const QString b = normalized(folder2);
+    const QString a = withDelim(folder1);
+    const QString b = withDelim(folder2);
     const bool list1 = relist || a != one.folder;
     const bool list2 = relist || b != two.folder;
     one.folder = a;
@@ -48,14 +44,14 @@ void TSortedIndex::bind(const QString& folder1, const QString& folder2, bool rel
 }
 
 void TSortedIndex::added(const QString& folder, const QString& name) {
-    const QString f = normalized(folder);
+    const QString f = withDelim(folder);
     for (Bound* b : {&one, &two})
         if (!f.isEmpty() && b->folder == f)
             b->names.insert(name);
 }
 
 void TSortedIndex::removed(const QString& folder, const QString& name) {
-    const QString f = normalized(folder);
+    const QString f = withDelim(folder);
     for (Bound* b : {&one, &two})
         if (!f.isEmpty() && b->folder == f)
             b->names.remove(name);

@@ -27,7 +27,6 @@ private:
         QString folder; // ends in the path delimiter; empty when unbound
         QSet<QString> names;
     };
-    static QString normalized(const QString& folder);
     static void list(Bound& bound);
     Bound one;
     Bound two;

@@ -3,7 +3,7 @@
 #include "desktopBus.h"
 
 #include "AudioDecoder.h"
-#include "dorLog.h"
+#include "diagnosticLog.h"
 #include "fsPath.h"
 
 #include <QCoreApplication>

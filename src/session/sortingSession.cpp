@@ -2,7 +2,7 @@
 
 #include "const_sb.h"
 #include "dorBass.h"
-#include "dorLog.h"
+#include "diagnosticLog.h"
 #include "dorTools.h"
 #include "folderListing.h"
 

@@ -1,6 +1,7 @@
 #include "dorLanguage.h"
 
-#include "dorTexts.h"
+#include "dorTools.h"
+#include "languageTexts.h"
 #include "sbWidgets.h"
 
 #include <QAbstractButton>
@@ -28,24 +29,6 @@ struct TLanguageEngine::Private {
 namespace {
 
 const QString hintSuffix = QStringLiteral("_hint");
-
-QString joinPath(const QString& folder, const QString& name) {
-    if (folder.isEmpty())
-        return name;
-    return folder.endsWith(QLatin1Char('/')) ? folder + name : folder + QLatin1Char('/') + name;
-}
-
-// Removes blanks and control characters at both ends.
-QString trimText(const QString& s) {
-    auto blank = [](QChar c) { return c.unicode() <= 32 || c.isSpace(); };
-    qsizetype b = 0;
-    qsizetype e = s.size();
-    while (b < e && blank(s.at(b)))
-        ++b;
-    while (e > b && blank(s.at(e - 1)))
-        --e;
-    return s.mid(b, e - b);
-}
 
 // A button that shows an action takes its texts from the action, so it has none of its own.
 bool isBoundToAction(const QObject* o) {
@@ -151,7 +134,7 @@ const QStringList& TLanguageEngine::values() const {
 }
 
 void TLanguageEngine::LoadFromFile(const QString& sFileName, const QString& sFolder) {
-    const QString path = joinPath(sFolder.isEmpty() ? FFolder : sFolder, sFileName);
+    const QString path = withDelim(sFolder.isEmpty() ? FFolder : sFolder) + sFileName;
     if (!QFileInfo::exists(path))
         return;
     if (d->texts.loadFromFile(path))
@@ -166,12 +149,12 @@ void TLanguageEngine::SaveToFile(const QString& sFileName, const QString& sFolde
     // Failures are swallowed: a source file that cannot be written is simply not there.
     if (!folder.isEmpty() && !QDir().mkpath(folder))
         return;
-    d->texts.saveToFile(joinPath(folder, name));
+    d->texts.saveToFile(withDelim(folder) + name);
 }
 
 void TLanguageEngine::addEntry(const QString& sName, const QString& sText, const QString& sHint) {
-    const QString text = trimText(sText);
-    const QString hint = trimText(sHint);
+    const QString text = trimBlanks(sText);
+    const QString hint = trimBlanks(sHint);
     if (!text.isEmpty())
         d->texts.setText(sName, text);
     if (!hint.isEmpty())

@@ -2,7 +2,7 @@
 
 #include "const_sb.h"
 #include "dorLanguage.h"
-#include "dorShell.h"
+#include "openExternal.h"
 
 #include <QHBoxLayout>
 #include <QKeyEvent>

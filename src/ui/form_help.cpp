@@ -1,8 +1,8 @@
 #include "form_help.h"
 #include "sbWidgets.h"
 
-#include "dorHelp.h"
-#include "dorLog.h"
+#include "diagnosticLog.h"
+#include "helpFile.h"
 
 #include <QDir>
 #include <QFileInfo>

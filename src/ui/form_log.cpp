@@ -1,6 +1,6 @@
 #include "form_log.h"
 
-#include "dorLog.h"
+#include "diagnosticLog.h"
 #include "sbWidgets.h"
 
 #include <QFont>

@@ -1,5 +1,5 @@
 #pragma once
-// The log window: one program-wide window showing the diagnostic log's lines (src/core/dorLog.h).
+// The log window: one program-wide window showing the diagnostic log's lines (src/core/diagnosticLog.h).
 #include <QWidget>
 
 class QPlainTextEdit;

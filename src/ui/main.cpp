@@ -2,12 +2,13 @@
 #include "main.h"
 
 #include "const_sb.h"
-#include "dorCopy.h"
+#include "diagnosticLog.h"
 #include "dorLanguage.h"
-#include "dorLog.h"
 #include "dorOptions.h"
 #include "dorTools.h"
+#include "formGeometry.h"
 #include "form_log.h"
+#include "safeCopy.h"
 #include "sbWidgets.h"
 
 #include <QAction>
@@ -140,8 +141,8 @@ void TFormMain::updateCaption() {
 
 void TFormMain::optionsLoad() {
     addLog(QStringLiteral("optionsLoad"));
-    optionsBase->loadForm(this);
-    optionsBase->loadWidth(pnlPlayer);
+    loadForm(*optionsBase, this);
+    loadWidth(*optionsBase, pnlPlayer);
     pnlPlayerResize();
     const QString common = QStringLiteral("common");
     collections().setBase(
@@ -163,8 +164,8 @@ void TFormMain::optionsLoad() {
 
 void TFormMain::optionsSave() {
     addLogValue(QStringLiteral("optionsSave"), QStringLiteral("currentFolder: ") + currentFolder);
-    optionsBase->saveForm(this);
-    optionsBase->saveWidth(pnlPlayer);
+    saveForm(*optionsBase, this);
+    saveWidth(*optionsBase, pnlPlayer);
     optionsBase->WriteString(QStringLiteral("common"), QStringLiteral("folder_curr"), currentFolder);
     optionsBase->Save();
 }

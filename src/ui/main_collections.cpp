@@ -1,12 +1,13 @@
 // Collections: the base folder and its collection folders, the two Like buttons, their popup and the
 // long press that opens it, and the Like action that copies the playing track.
 #include "const_sb.h"
+#include "diagnosticLog.h"
 #include "dorLanguage.h"
-#include "dorLog.h"
 #include "dorTools.h"
 #include "folderListing.h"
 #include "fsPath.h"
 #include "main.h"
+#include "safeCopy.h"
 #include "sbWidgets.h"
 
 #include <QAction>

@@ -1,7 +1,7 @@
 // Opening a folder or a track from outside the window: the command line, a request from the desktop or
 // from a second start of the program, and drag and drop.
 #include "const_sb.h"
-#include "dorLog.h"
+#include "diagnosticLog.h"
 #include "dorTools.h"
 #include "fsPath.h"
 #include "main.h"
@@ -38,7 +38,7 @@ bool openTarget(const QString& path, QString* folder, QString* track) {
     if (!path.startsWith(pathDelim))
         return false;
     if (isFolder(path)) {
-        *folder = path.endsWith(pathDelim) ? path : path + pathDelim;
+        *folder = withDelim(path);
         track->clear();
         return true;
     }

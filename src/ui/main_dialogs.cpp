@@ -5,6 +5,7 @@
 #include "dorLanguage.h"
 #include "dorOptions.h"
 #include "dorTools.h"
+#include "formGeometry.h"
 #include "form_about.h"
 #include "form_help.h"
 #include "form_message.h"
@@ -61,8 +62,8 @@ void TFormMain::actHelpExecute() {
     QPointer<TFormHelp> dlg = new TFormHelp(this);
     dlg->FormSetupText(actHelp->text(), actionHint(actHelp));
     LanguageEngine->TranslateForm(dlg->formGet());
-    optionsBase->loadForm(dlg->form_object());
-    optionsBase->loadWidth(dlg->LayoutLeft);
+    loadForm(*optionsBase, dlg->form_object());
+    loadWidth(*optionsBase, dlg->LayoutLeft);
     dlg->LayoutLeftResize();
     const QString file =
         TFormHelp::chooseHelpFile(getProgramFolder(QStringLiteral("Help")), LanguageEngine->Language());
@@ -71,8 +72,8 @@ void TFormMain::actHelpExecute() {
     dlg->exec();
     if (!dlg)
         return;
-    optionsBase->saveForm(dlg->form_object());
-    optionsBase->saveWidth(dlg->LayoutLeft);
+    saveForm(*optionsBase, dlg->form_object());
+    saveWidth(*optionsBase, dlg->LayoutLeft);
     delete dlg;
 }
 

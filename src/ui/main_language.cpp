@@ -1,6 +1,6 @@
 // The main window's language: the list of language files, the chosen language, and the source-file scan.
+#include "diagnosticLog.h"
 #include "dorLanguage.h"
-#include "dorLog.h"
 #include "dorOptions.h"
 #include "main.h"
 

@@ -3,8 +3,8 @@
 // handler starts the selected track.
 #include "AudioEngine.h"
 #include "TrackList.h"
+#include "diagnosticLog.h"
 #include "dorBass.h"
-#include "dorLog.h"
 #include "dorTools.h"
 #include "folderListing.h"
 #include "main.h"

@@ -1,6 +1,6 @@
 // Sorting a folder over several sittings: taking back a Like, and going on at the track the user stopped at.
 #include "TrackList.h"
-#include "dorLog.h"
+#include "diagnosticLog.h"
 #include "dorOptions.h"
 #include "dorTools.h"
 #include "folderListing.h"

@@ -1,8 +1,8 @@
 // Folder scanning and the track list of the main window.
 #include "TrackList.h"
 #include "const_sb.h"
+#include "diagnosticLog.h"
 #include "dorLanguage.h"
-#include "dorLog.h"
 #include "dorTools.h"
 #include "folderListing.h"
 #include "main.h"

@@ -3,8 +3,8 @@
 // made here with libmp3lame, the damaged ones by hand.
 #include "AudioEngine.h"
 #include "dorBass.h"
+#include "engineDouble.h"
 #include "sbtest.h"
-#include "spyEngine.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -428,7 +428,7 @@ private slots:
     // forward past the end ends the track at the next tick.
     void playerSeesTheEnd() {
         auto real = diskEngine();
-        sbtest::SpyEngine e(*real);
+        sbtest::EngineDouble e(*real);
         TBassPlayer player(e, 0);
         QVERIFY(player.Valid());
         int completes = 0;
@@ -508,7 +508,7 @@ private slots:
         QFETCH(qint64, length);
         const QString path = name.isEmpty() ? dir + QStringLiteral("/not-there.mp3") : fixture(name, bytes);
         auto real = diskEngine();
-        sbtest::SpyEngine e(*real);
+        sbtest::EngineDouble e(*real);
         TBassPlayer player(e, 0);
         int completes = 0;
         int ticks = 0;
@@ -545,5 +545,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestEngine)
+QTEST_GUILESS_MAIN(TestEngine)
 #include "tst_engine.moc"

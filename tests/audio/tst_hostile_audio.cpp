@@ -5,8 +5,8 @@
 // end once either way.
 #include "AudioEngine.h"
 #include "dorBass.h"
+#include "engineDouble.h"
 #include "sbtest.h"
-#include "spyEngine.h"
 
 #include <QFile>
 #include <QtTest>
@@ -239,7 +239,7 @@ private slots:
         }
 
         auto real = createDefaultAudioEngine();
-        sbtest::SpyEngine engine(*real);
+        sbtest::EngineDouble engine(*real);
         TBassPlayer player(engine, 0);
         QVERIFY(player.Valid());
         int completes = 0;
@@ -275,5 +275,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestHostileAudio)
+QTEST_GUILESS_MAIN(TestHostileAudio)
 #include "tst_hostile_audio.moc"

@@ -3,19 +3,15 @@
 #include "AudioEngine.h"
 #include "const_sb.h"
 #include "dorBass.h"
+#include "engineDouble.h"
 #include "fifoWatch.h"
 #include "sbtest.h"
 
-#include <QAbstractButton>
-#include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QMessageBox>
 #include <QProcess>
-#include <QTimer>
 #include <QtTest>
-#include <map>
 #include <memory>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -23,126 +19,7 @@
 
 namespace {
 
-// Counts the calls that change something (in `calls`, in order) and follows the engine contract:
-// handle 0 and freed handles report -1 for both position and length.
-class FakeEngine : public IAudioEngine {
-public:
-    struct Stream {
-        qint64 length = 0;
-        qint64 position = 0;
-        int state = AudioActivity::Stopped;
-    };
-
-    quint32 versionValue = 0x02040000;
-    bool initResult = true;
-    int errorCode = AudioError::Ok;
-    int rate = 44100;
-    int frameBytes = 4;
-    QMap<QString, qint64> files; // path -> length in bytes; other paths do not open
-    std::map<quint32, Stream> streams;
-    QStringList calls;
-    quint32 nextHandle = 1;
-
-    Stream* stream(quint32 h) {
-        const auto it = streams.find(h);
-        return it == streams.end() ? nullptr : &it->second;
-    }
-    const Stream* stream(quint32 h) const {
-        const auto it = streams.find(h);
-        return it == streams.end() ? nullptr : &it->second;
-    }
-
-    quint32 version() const override { return versionValue; }
-    bool init(int device, quint32 frequency, quint32 flags, quintptr window) override {
-        calls << QStringLiteral("init(%1,%2,%3,%4)").arg(device).arg(frequency).arg(flags).arg(window);
-        return initResult;
-    }
-    void release() override { calls << QStringLiteral("release"); }
-    int lastError() const override { return errorCode; }
-    quint32 openFile(const QString& path) override {
-        calls << QStringLiteral("open(%1)").arg(path);
-        if (!files.contains(path))
-            return 0;
-        const quint32 h = nextHandle++;
-        streams[h].length = files.value(path);
-        return h;
-    }
-    bool freeStream(quint32 h) override {
-        calls << QStringLiteral("free(%1)").arg(h);
-        return streams.erase(h) > 0;
-    }
-    bool play(quint32 h, bool restart) override {
-        calls << QStringLiteral("play(%1,%2)").arg(h).arg(restart);
-        Stream* s = stream(h);
-        if (!s)
-            return false;
-        if (restart)
-            s->position = 0;
-        s->state = AudioActivity::Playing;
-        return true;
-    }
-    bool pause(quint32 h) override {
-        calls << QStringLiteral("pause(%1)").arg(h);
-        Stream* s = stream(h);
-        if (!s || s->state != AudioActivity::Playing)
-            return false;
-        s->state = AudioActivity::Paused;
-        return true;
-    }
-    bool stop(quint32 h) override {
-        calls << QStringLiteral("stop(%1)").arg(h);
-        Stream* s = stream(h);
-        if (!s)
-            return false;
-        s->state = AudioActivity::Stopped;
-        return true;
-    }
-    int activity(quint32 h) const override {
-        const Stream* s = stream(h);
-        return s ? s->state : AudioActivity::Stopped;
-    }
-    qint64 position(quint32 h) const override {
-        const Stream* s = stream(h);
-        return s ? s->position : -1;
-    }
-    bool setPosition(quint32 h, qint64 bytes) override {
-        calls << QStringLiteral("setPosition(%1,%2)").arg(h).arg(bytes);
-        Stream* s = stream(h);
-        if (!s || bytes > s->length)
-            return false;
-        s->position = std::max<qint64>(bytes, 0) / frameBytes * frameBytes;
-        return true;
-    }
-    qint64 length(quint32 h) const override {
-        const Stream* s = stream(h);
-        return s ? s->length : -1;
-    }
-    qint64 secondsToBytes(quint32 h, double seconds) const override {
-        return stream(h) ? static_cast<qint64>(seconds * rate) * frameBytes : -1;
-    }
-    double bytesToSeconds(quint32 h, qint64 bytes) const override {
-        return stream(h) ? static_cast<double>(bytes) / (rate * frameBytes) : -1.0;
-    }
-};
-
-// Answers every modal message box with OK and keeps its text.
-class MessageBoxWatcher {
-public:
-    MessageBoxWatcher() {
-        timer.setInterval(20);
-        QObject::connect(&timer, &QTimer::timeout, [this] {
-            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-                texts << box->text();
-                box->button(QMessageBox::Ok)->click();
-            }
-        });
-        timer.start();
-    }
-    QStringList texts;
-
-private:
-    QTimer timer;
-};
+using sbtest::EngineDouble;
 
 constexpr quintptr kWindow = 4242;
 constexpr qint64 kBytesPerSecond = 44100 * 4;
@@ -154,7 +31,9 @@ class TestPlayer : public QObject {
 
 private:
     QList<int> exitCodes;
+    QStringList reported; // what the start-up reporter was given
     TBassPlayer::TExitHook previousHook;
+    TBassPlayer::TStartupReporter previousReporter;
     QString folder; // holds a.mp3 and b.mp3: only regular files reach the engine
 
     QString m(const char* name) const { return folder + QLatin1String(name); }
@@ -162,12 +41,19 @@ private:
 private slots:
     void initTestCase() {
         previousHook = TBassPlayer::setExitHook([this](int code) { exitCodes << code; });
+        previousReporter = TBassPlayer::setStartupReporter([this](const QString& text) { reported << text; });
         folder = sbtest::makeTempDir(QStringLiteral("m")) + QLatin1Char('/');
         for (const char* name : {"a.mp3", "b.mp3"})
             QVERIFY(sbtest::writeFile(m(name), "read by the fake engine only"));
     }
-    void cleanupTestCase() { TBassPlayer::setExitHook(previousHook); }
-    void init() { exitCodes.clear(); }
+    void cleanupTestCase() {
+        TBassPlayer::setExitHook(previousHook);
+        TBassPlayer::setStartupReporter(previousReporter);
+    }
+    void init() {
+        exitCodes.clear();
+        reported.clear();
+    }
 
     void startup_data() {
         QTest::addColumn<quint32>("version");
@@ -185,10 +71,9 @@ private slots:
         QFETCH(quint32, version);
         QFETCH(bool, initResult);
         QFETCH(QString, message);
-        FakeEngine engine;
+        EngineDouble engine;
         engine.versionValue = version;
         engine.initResult = initResult;
-        MessageBoxWatcher boxes;
         {
             TBassPlayer player(engine, kWindow);
             QCOMPARE(player.Valid(), message.isEmpty());
@@ -196,10 +81,10 @@ private slots:
             QCOMPARE(player.PositionMax(), 0);
         }
         if (message.isEmpty()) {
-            QVERIFY(boxes.texts.isEmpty());
+            QVERIFY(reported.isEmpty());
             QVERIFY(exitCodes.isEmpty());
         } else {
-            QCOMPARE(boxes.texts, QStringList{message});
+            QCOMPARE(reported, QStringList{message});
             QCOMPARE(exitCodes, QList<int>{1});
         }
         // The device is asked for only when the version matched.
@@ -207,13 +92,14 @@ private slots:
         QCOMPARE(engine.calls.contains(QStringLiteral("init(-1,44100,0,4242)")), versionOk);
     }
 
-    // Without a test's hook the program really ends, with a failure exit code, once the box is dismissed.
+    // Without a test's hooks the program really ends, with a failure exit code, and without a reporter the
+    // text goes to stderr.
     void startupFailureEndsProgram() {
         if (qEnvironmentVariableIsSet("SONABIN_PLAYER_EXIT_CHILD")) {
             TBassPlayer::setExitHook(previousHook);
-            FakeEngine engine;
+            TBassPlayer::setStartupReporter(previousReporter);
+            EngineDouble engine;
             engine.versionValue = 0x02050000;
-            MessageBoxWatcher boxes;
             TBassPlayer player(engine, kWindow);
             QFAIL("the program went on after a failed start");
         }
@@ -226,6 +112,7 @@ private slots:
         const QByteArray out = child.readAllStandardOutput();
         QCOMPARE(child.exitStatus(), QProcess::NormalExit);
         QCOMPARE(child.exitCode(), 1);
+        QVERIFY(child.readAllStandardError().contains(sb::audioVersionError.toLocal8Bit()));
         QVERIFY2(!out.contains("Totals:"), out.constData()); // ended inside the test, not after it
     }
 
@@ -244,8 +131,8 @@ private slots:
     void timeTexts() {
         QFETCH(qint64, bytes);
         QFETCH(QString, text);
-        FakeEngine engine;
-        engine.files[m("a.mp3")] = bytes;
+        EngineDouble engine;
+        engine.lengths[QStringLiteral("a.mp3")] = bytes;
         TBassPlayer player(engine, kWindow);
         player.PlayTrack(m("a.mp3"));
         QCOMPARE(player.PositionMax(), bytes);
@@ -256,8 +143,8 @@ private slots:
     }
 
     void secondsAndBytes() {
-        FakeEngine engine;
-        engine.files[m("a.mp3")] = 100 * kBytesPerSecond;
+        EngineDouble engine;
+        engine.lengths[QStringLiteral("a.mp3")] = 100 * kBytesPerSecond;
         TBassPlayer player(engine, kWindow);
         QCOMPARE(player.SecondsToPosition(5), -1); // no stream yet
         player.PlayTrack(m("a.mp3"));
@@ -279,8 +166,8 @@ private slots:
     void positionClamp() {
         QFETCH(qint64, target);
         QFETCH(qint64, passed);
-        FakeEngine engine;
-        engine.files[m("a.mp3")] = 60 * kBytesPerSecond;
+        EngineDouble engine;
+        engine.lengths[QStringLiteral("a.mp3")] = 60 * kBytesPerSecond;
         TBassPlayer player(engine, kWindow);
         player.PlayTrack(m("a.mp3"));
         player.setPosition(target);
@@ -288,9 +175,9 @@ private slots:
     }
 
     void forwardAndBackward() {
-        FakeEngine engine;
+        EngineDouble engine;
         const qint64 max = 60 * kBytesPerSecond;
-        engine.files[m("a.mp3")] = max;
+        engine.lengths[QStringLiteral("a.mp3")] = max;
         TBassPlayer player(engine, kWindow);
         player.PlayTrack(m("a.mp3"));
         engine.stream(1)->position = 20 * kBytesPerSecond;
@@ -322,8 +209,7 @@ private slots:
     }
     void noStreamCompletesOnce() {
         QFETCH(QString, kind);
-        FakeEngine engine;
-        MessageBoxWatcher boxes;
+        EngineDouble engine;
         TBassPlayer player(engine, kWindow);
         int completes = 0;
         int ticks = 0;
@@ -375,13 +261,13 @@ private slots:
         QTest::qWait(600);
         QCOMPARE(completes, 1);
         QCOMPARE(ticks, 0);
-        QVERIFY(boxes.texts.isEmpty());
+        QVERIFY(reported.isEmpty());
     }
 
     void secondTrackReplacesFirst() {
-        FakeEngine engine;
-        engine.files[m("a.mp3")] = 10 * kBytesPerSecond;
-        engine.files[m("b.mp3")] = 20 * kBytesPerSecond;
+        EngineDouble engine;
+        engine.lengths[QStringLiteral("a.mp3")] = 10 * kBytesPerSecond;
+        engine.lengths[QStringLiteral("b.mp3")] = 20 * kBytesPerSecond;
         TBassPlayer player(engine, kWindow);
         player.PlayTrack(m("a.mp3"));
         engine.calls.clear();
@@ -397,9 +283,9 @@ private slots:
     // Position equal to length: Stop, then onComplete, and no onTimer on that tick. The handler may
     // start the next track at once.
     void endOfTrack() {
-        FakeEngine engine;
-        engine.files[m("a.mp3")] = 10 * kBytesPerSecond;
-        engine.files[m("b.mp3")] = 20 * kBytesPerSecond;
+        EngineDouble engine;
+        engine.lengths[QStringLiteral("a.mp3")] = 10 * kBytesPerSecond;
+        engine.lengths[QStringLiteral("b.mp3")] = 20 * kBytesPerSecond;
         TBassPlayer player(engine, kWindow);
         int ticks = 0;
         QStringList completedAfter;
@@ -422,8 +308,8 @@ private slots:
     }
 
     void pauseStopsTheTimer() {
-        FakeEngine engine;
-        engine.files[m("a.mp3")] = 10 * kBytesPerSecond;
+        EngineDouble engine;
+        engine.lengths[QStringLiteral("a.mp3")] = 10 * kBytesPerSecond;
         TBassPlayer player(engine, kWindow);
         int ticks = 0;
         player.setOnTimer([&](TBassPlayer*) { ++ticks; });
@@ -449,15 +335,15 @@ private slots:
     }
 
     void errorCodeIsPassedOn() {
-        FakeEngine engine;
+        EngineDouble engine;
         TBassPlayer player(engine, kWindow);
         engine.errorCode = 41;
         QCOMPARE(player.getErrorCode(), 41);
     }
 
     void destructionFreesAndReleases() {
-        FakeEngine engine;
-        engine.files[m("a.mp3")] = 10 * kBytesPerSecond;
+        EngineDouble engine;
+        engine.lengths[QStringLiteral("a.mp3")] = 10 * kBytesPerSecond;
         {
             TBassPlayer player(engine, kWindow);
             player.PlayTrack(m("a.mp3"));
@@ -470,5 +356,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestPlayer)
+QTEST_GUILESS_MAIN(TestPlayer)
 #include "tst_player.moc"

@@ -1,7 +1,7 @@
 // The collection rules without a window: names, the base folder, Like, new folders, delete, count and the
 // parts that a crashed copy left behind.
 #include "collections.h"
-#include "dorCopy.h"
+#include "safeCopy.h"
 #include "fsPath.h"
 #include "sbtest.h"
 

@@ -1,8 +1,9 @@
 // The copy used by the Like action: complete or nothing, never over an existing file.
-#include "dorCopy.h"
 #include "dorTools.h"
 #include "fifoWatch.h"
+#include "safeCopy.h"
 #include "sbtest.h"
+#include "tmpfsMount.h"
 
 #include <QDir>
 #include <QFile>
@@ -36,21 +37,6 @@ QStringList entries(const QString& folder) {
     return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
                                   QDir::Name);
 }
-
-// A small tmpfs of its own, so that "disk full" and "read-only" are real. Needs root.
-class TmpfsMount {
-public:
-    TmpfsMount(const QString& where, const char* options, unsigned long flags = 0) : path(where) {
-        QDir().mkpath(where);
-        mounted = ::mount("tmpfs", QFile::encodeName(where).constData(), "tmpfs", flags, options) == 0;
-    }
-    ~TmpfsMount() {
-        if (mounted)
-            ::umount2(QFile::encodeName(path).constData(), MNT_DETACH);
-    }
-    QString path;
-    bool mounted = false;
-};
 
 } // namespace
 
@@ -399,7 +385,7 @@ private slots:
             QSKIP("mounting a small tmpfs needs root");
         setCopyFallbackLevelForTests(level);
         const QString from = sbtest::makeTempDir(QStringLiteral("from"));
-        TmpfsMount disk(sbtest::makeTempDir(QStringLiteral("small")), "size=256k");
+        sbtest::TmpfsMount disk(sbtest::makeTempDir(QStringLiteral("small")), "size=256k");
         if (!disk.mounted)
             QSKIP("this system does not allow mounting a tmpfs");
         const QString source = from + QStringLiteral("/big.mp3");
@@ -424,7 +410,7 @@ private slots:
         if (::geteuid() != 0)
             QSKIP("mounting a tmpfs needs root");
         const QString from = sbtest::makeTempDir(QStringLiteral("from"));
-        TmpfsMount disk(sbtest::makeTempDir(QStringLiteral("ro")), "size=64k", MS_RDONLY);
+        sbtest::TmpfsMount disk(sbtest::makeTempDir(QStringLiteral("ro")), "size=64k", MS_RDONLY);
         if (!disk.mounted)
             QSKIP("this system does not allow mounting a tmpfs");
         QVERIFY(sbtest::writeFile(from + QStringLiteral("/a.mp3"), pattern(1000)));

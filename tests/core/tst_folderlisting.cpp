@@ -1,9 +1,9 @@
 // One folder's listing, the name order it comes in, names that are not UTF-8, and the play order's picks.
-#include "dorCopy.h"
 #include "dorTools.h"
 #include "folderListing.h"
 #include "fsPath.h"
 #include "playOrder.h"
+#include "safeCopy.h"
 #include "sbtest.h"
 
 #include <QSet>

@@ -2,10 +2,10 @@
 // editor writes. Each reader keeps the valid lines around the damage and never crashes; a folder in the
 // place of the file is reported the way each reader reports an unreadable file. Also the inputs the
 // fuzz targets found, kept as regression cases.
-#include "dorHelp.h"
 #include "dorOptions.h"
-#include "dorTexts.h"
 #include "dorTools.h"
+#include "helpFile.h"
+#include "languageTexts.h"
 #include "sbtest.h"
 
 #include <QDir>

@@ -1,7 +1,8 @@
 // Taking back a Like: only the very file the Like's copy wrote is ever removed, newest Like first.
-#include "dorCopy.h"
 #include "likeHistory.h"
+#include "safeCopy.h"
 #include "sbtest.h"
+#include "tmpfsMount.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,29 +13,6 @@
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-namespace {
-
-// A small tmpfs of its own, so that a read-only collection is real. Needs root.
-class TmpfsMount {
-public:
-    explicit TmpfsMount(const QString& where) : path(where) {
-        QDir().mkpath(where);
-        mounted = ::mount("tmpfs", QFile::encodeName(where).constData(), "tmpfs", 0, "size=1m") == 0;
-    }
-    ~TmpfsMount() {
-        if (mounted)
-            ::umount2(QFile::encodeName(path).constData(), MNT_DETACH);
-    }
-    bool remount(unsigned long flags) {
-        return ::mount("tmpfs", QFile::encodeName(path).constData(), "tmpfs", MS_REMOUNT | flags,
-                       "size=1m") == 0;
-    }
-    QString path;
-    bool mounted = false;
-};
-
-} // namespace
 
 class TestLikeHistory : public QObject {
     Q_OBJECT
@@ -160,7 +138,7 @@ private slots:
 
     // A removal the system refuses keeps the Like, so that it can be taken back once that is fixed.
     void keepsTheLikeWhenRemovalFails() {
-        TmpfsMount mount(sbtest::makeTempDir(QStringLiteral("tmpfs")));
+        sbtest::TmpfsMount mount(sbtest::makeTempDir(QStringLiteral("tmpfs")));
         if (!mount.mounted)
             QSKIP("mounting a tmpfs needs root");
         collection = mount.path + QLatin1Char('/');

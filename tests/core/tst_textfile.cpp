@@ -1,7 +1,7 @@
 // The text-file reader shared by the settings, language and help stores: marks, invalid bytes, the
 // limits on what is read, and line breaks. The stores' own tests cover writing back.
-#include "dorTextFile.h"
 #include "sbtest.h"
+#include "textFile.h"
 
 #include <QDir>
 #include <QTest>

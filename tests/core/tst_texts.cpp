@@ -1,5 +1,5 @@
 // The text store of the language files: entry rules, encodings, listing of language files.
-#include "dorTexts.h"
+#include "languageTexts.h"
 #include "sbText.h"
 #include "sbtest.h"
 

@@ -24,6 +24,45 @@ class TstTools : public QObject {
     }
 
 private slots:
+    // The one trim of settings lines, help topics and the texts a language scan takes from the windows.
+    void trimBlanks_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("empty") << ""
+                               << "";
+        QTest::newRow("only blanks and controls") << QString(" \t\r\n\x01 ") << "";
+        QTest::newRow("both ends") << QString("\x1f\t a b \r\n") << "a b";
+        QTest::newRow("inside kept") << " a \t b "
+                                     << "a \t b";
+        QTest::newRow("no-break space is text")
+            << QStringLiteral("\u00a0a\u00a0") << QStringLiteral("\u00a0a\u00a0");
+    }
+    void trimBlanks() {
+        QFETCH(QString, text);
+        QFETCH(QString, expected);
+        QCOMPARE(::trimBlanks(text), expected);
+    }
+
+    void withDelim_data() {
+        QTest::addColumn<QString>("folder");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("empty stays empty, never the root") << ""
+                                                           << "";
+        QTest::newRow("root") << "/"
+                              << "/";
+        QTest::newRow("added") << "/music"
+                               << "/music/";
+        QTest::newRow("kept") << "/music/"
+                              << "/music/";
+        QTest::newRow("relative") << "music"
+                                  << "music/";
+    }
+    void withDelim() {
+        QFETCH(QString, folder);
+        QFETCH(QString, expected);
+        QCOMPARE(::withDelim(folder), expected);
+    }
+
     void extensionList_data() {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QStringList>("expected");

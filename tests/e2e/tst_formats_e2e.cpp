@@ -2,18 +2,15 @@
 // and .oga, Opus, M4A/AAC, WAV), with SDL's disk driver writing what it plays to a file, and reads the
 // tones back from that file: each whole, at its pitch, in list order, and nothing after the last.
 #include "const_sb.h"
+#include "diskDriverRun.h"
 #include "dorTools.h"
 #include "folderListing.h"
 #include "sbtest.h"
 #include "toneRuns.h"
 
-#include <QDir>
-#include <QElapsedTimer>
-#include <QFile>
 #include <QProcess>
 #include <QTest>
 #include <cmath>
-#include <csignal>
 
 namespace {
 
@@ -55,74 +52,32 @@ private slots:
         QCOMPARE(order, (QStringList{"1 lame.mp3", "2 lossless.flac", "3 vorbis.ogg", "4 vorbis.oga",
                                      "5 voice.opus", "6 store.m4a", "7 plain.wav"}));
 
-        // The start folder comes from the settings file.
-        const QString ini =
-            getAppDataFolder(QStringLiteral("Sonabin Free"), true) + QStringLiteral("sonabin.ini");
-        QVERIFY(sbtest::writeFile(ini, "[common]\r\nfolder_curr=" + music.toUtf8() + "\r\n"));
-
-        const QString written = sbtest::makeTempDir(QStringLiteral("audio")) + QStringLiteral("/out.raw");
-        QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("sonabin.log.debug=true"));
-        env.insert(QStringLiteral("SDL_AUDIODRIVER"), QStringLiteral("disk"));
-        env.insert(QStringLiteral("SDL_DISKAUDIOFILE"), written);
-        p.setProcessEnvironment(env);
-        p.start(QStringLiteral(SONABIN_BIN_DIR "/sonabin"), {});
-        QVERIFY(p.waitForStarted(10000));
-
-        // Wait for the third start, then for that track's length and a good while more, in which
-        // nothing else may start.
-        QString log;
-        QElapsedTimer t;
-        t.start();
-        auto starts = [&log] { return log.count(QStringLiteral("playTrack (start): ")); };
-        while (starts() < 7 && t.elapsed() < 60000) {
-            p.waitForReadyRead(100);
-            log += QString::fromLocal8Bit(p.readAllStandardError());
-        }
-        QVERIFY2(starts() == 7, qPrintable(log));
-        t.restart();
-        while (t.elapsed() < (kToneSeconds + 2.0) * 1000) {
-            p.waitForReadyRead(100);
-            log += QString::fromLocal8Bit(p.readAllStandardError());
-        }
-        ::kill(static_cast<pid_t>(p.processId()), SIGTERM);
-        QVERIFY(p.waitForFinished(20000));
-        log += QString::fromLocal8Bit(p.readAllStandardError());
-        QCOMPARE(p.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(p.exitCode(), 0);
-
-        QStringList started;
-        for (const QString& line : log.split('\n'))
-            if (line.startsWith(QStringLiteral("playTrack (start): ")))
-                started << line.mid(line.indexOf(':') + 2);
+        // The start folder comes from the settings file. Wait for the last start, then for that track's
+        // length and a good while more, in which nothing else may start.
+        const auto run = sbtest::playOnDiskDriver(QStringLiteral(SONABIN_BIN_DIR "/sonabin"),
+                                                  getAppDataFolder(QStringLiteral("Sonabin Free"), true) +
+                                                      QStringLiteral("sonabin.ini"),
+                                                  music, 7, 60000, int((kToneSeconds + 2.0) * 1000));
+        QVERIFY(run.launched);
+        QVERIFY2(run.ended, qPrintable(run.log));
+        QCOMPARE(run.exitStatus, QProcess::NormalExit);
+        QCOMPARE(run.exitCode, 0);
         QStringList expected;
         for (const QString& name : order)
             expected << music + name;
-        QCOMPARE(started, expected);
-        QVERIFY2(!log.contains(QStringLiteral("> Can not play")), qPrintable(log));
+        QCOMPARE(run.started, expected);
+        QVERIFY2(!run.log.contains(QStringLiteral("> Can not play")), qPrintable(run.log));
 
         // What the device was given: the seven tones in list order, each whole, then only silence.
         QList<double> tones;
         for (const QString& name : order)
             tones << toneOf.value(name);
-        QList<Run> runs = toneRuns(sbtest::readFile(written), tones);
+        QList<Run> runs = toneRuns(run.device, tones);
         const QString all = describe(runs);
         // A window or two at the seam between two sounds holds both; its frequency lies between them and
         // may pass for another tone of the seven. It counts to none.
-        runs.removeIf([](const Run& r) { return r.frequency != 0 && r.windows <= 2; });
-        QList<Run> merged;
-        for (const Run& r : std::as_const(runs)) {
-            if (!merged.isEmpty() && merged.last().frequency == r.frequency)
-                merged.last().windows += r.windows;
-            else
-                merged << r;
-        }
-        runs = merged;
-        QList<Run> heard;
-        for (const Run& r : std::as_const(runs))
-            if (r.frequency != 0)
-                heard << r;
+        runs = sbtest::withoutSeams(runs, [](const Run& r) { return r.frequency != 0 && r.windows <= 2; });
+        const QList<Run> heard = sbtest::heardTones(runs);
         QVERIFY2(heard.size() == 7, qPrintable(all));
         for (int i = 0; i < 7; ++i) {
             QVERIFY2(heard[i].frequency == tones[i], qPrintable(all));

@@ -1,6 +1,7 @@
 // Starts the real program headless and ends it with a signal, as a session manager would.
 #include "dorTools.h"
 #include "fifoWatch.h"
+#include "inOrder.h"
 #include "sbtest.h"
 
 #include <QDir>
@@ -154,13 +155,8 @@ private slots:
                                       "> currentFolder: ",
                                       "initLanguage: ",
                                       "initStartFolderPlay: "};
-        qsizetype at = 0;
-        for (const QString& prefix : expected) {
-            while (at < lines.size() && !lines[at].startsWith(prefix))
-                ++at;
-            QVERIFY2(at < lines.size(), qPrintable(prefix + " missing or out of order in:\n" + log));
-            ++at;
-        }
+        const QString order = sbtest::checkInOrder(lines, expected);
+        QVERIFY2(order.isEmpty(), qPrintable(order));
         QVERIFY(lines.contains("initLanguage: "));
     }
 };

@@ -4,10 +4,10 @@
 // Previous). What a window shows is what the signals say.
 #include "AudioEngine.h"
 #include "dorBass.h"
-#include "dorCopy.h"
+#include "safeCopy.h"
 #include "sbtest.h"
 #include "sortingSession.h"
-#include "spyEngine.h"
+#include "engineDouble.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -19,7 +19,7 @@ class TestSession : public QObject {
     QString music; // short tones, never changed
     QString base;  // the collections
     std::unique_ptr<IAudioEngine> real;
-    std::unique_ptr<sbtest::SpyEngine> spy;
+    std::unique_ptr<sbtest::EngineDouble> spy;
     std::unique_ptr<TSortingSession> session;
 
     static QString english(const SbText& text) { return text.english(); }
@@ -45,7 +45,7 @@ private slots:
     void init() {
         base = sbtest::makeTempDir(QStringLiteral("base")) + QLatin1Char('/');
         real = createDefaultAudioEngine();
-        spy = std::make_unique<sbtest::SpyEngine>(*real);
+        spy = std::make_unique<sbtest::EngineDouble>(*real);
         session = std::make_unique<TSortingSession>();
         session->startPlayer(*spy);
         session->followOwnOrder();

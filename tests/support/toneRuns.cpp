@@ -38,6 +38,27 @@ QList<ToneRun> toneRuns(const QByteArray& pcm, const QList<double>& tones) {
     return runs;
 }
 
+QList<ToneRun> withoutSeams(const QList<ToneRun>& runs, const std::function<bool(const ToneRun&)>& isSeam) {
+    QList<ToneRun> merged;
+    for (const ToneRun& r : runs) {
+        if (isSeam(r))
+            continue;
+        if (!merged.isEmpty() && merged.last().frequency == r.frequency)
+            merged.last().windows += r.windows;
+        else
+            merged << r;
+    }
+    return merged;
+}
+
+QList<ToneRun> heardTones(const QList<ToneRun>& runs) {
+    QList<ToneRun> heard;
+    for (const ToneRun& r : runs)
+        if (r.frequency != 0)
+            heard << r;
+    return heard;
+}
+
 QString describe(const QList<ToneRun>& runs) {
     QStringList parts;
     for (const ToneRun& r : runs)

@@ -4,6 +4,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <functional>
 
 namespace sbtest {
 
@@ -20,6 +21,11 @@ struct ToneRun {
 // Cuts the written audio into windows, names each by the tone it holds (0 for silence, -1 for a window
 // that matches none, such as the seam between two tones) and merges neighbours of the same name.
 QList<ToneRun> toneRuns(const QByteArray& pcm, const QList<double>& tones);
+// Drops the runs `isSeam` picks (a window or two where two sounds meet) and merges the neighbours of
+// the same name that then meet.
+QList<ToneRun> withoutSeams(const QList<ToneRun>& runs, const std::function<bool(const ToneRun&)>& isSeam);
+// The runs that hold a tone, silence left out.
+QList<ToneRun> heardTones(const QList<ToneRun>& runs);
 // "440 Hz x 1.50 s, 0 Hz x 0.20 s, ..." for a failure message.
 QString describe(const QList<ToneRun>& runs);
 

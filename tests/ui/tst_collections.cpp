@@ -2,13 +2,14 @@
 // buttons, their counters, the popup that rebinds a button, the long press, and creating and deleting.
 #include "TrackList.h"
 #include "dorBass.h"
-#include "dorCopy.h"
 #include "dorLanguage.h"
 #include "dorTools.h"
 #include "form_message.h"
 #include "fsPath.h"
 #include "main.h"
+#include "safeCopy.h"
 #include "sbtest.h"
+#include "tmpfsMount.h"
 
 #include <QAction>
 #include <QApplication>
@@ -30,7 +31,6 @@
 #include <functional>
 #include <memory>
 #include <sys/file.h>
-#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -82,20 +82,6 @@ QAction* menuEntry(const QMenu* menu, const QString& text) {
             return a;
     return nullptr;
 }
-
-// A small tmpfs, so that a full disk is real. Needs root.
-class TmpfsMount {
-public:
-    TmpfsMount(const QString& where, const char* options) : path(where) {
-        mounted = ::mount("tmpfs", QFile::encodeName(where).constData(), "tmpfs", 0, options) == 0;
-    }
-    ~TmpfsMount() {
-        if (mounted)
-            ::umount2(QFile::encodeName(path).constData(), MNT_DETACH);
-    }
-    QString path;
-    bool mounted = false;
-};
 
 } // namespace
 
@@ -587,7 +573,7 @@ private slots:
     void likeOntoFullDiskLeavesNothing() {
         if (::geteuid() != 0)
             QSKIP("mounting a small tmpfs needs root");
-        TmpfsMount disk(lib("Favorites"), "size=256k");
+        sbtest::TmpfsMount disk(lib("Favorites"), "size=256k");
         if (!disk.mounted)
             QSKIP("this system does not allow mounting a tmpfs");
         QVERIFY(QFileInfo(music + track).size() > 256 * 1024);

@@ -1,8 +1,8 @@
 // The options, help and about windows: their texts, keys, the settings they read and write, the help
 // file chosen for the language, and what the main window does around them.
 #include "const_sb.h"
+#include "diagnosticLog.h"
 #include "dorLanguage.h"
-#include "dorLog.h"
 #include "dorOptions.h"
 #include "dorTools.h"
 #include "form_about.h"
@@ -11,6 +11,7 @@
 #include "main.h"
 #include "sbWidgets.h"
 #include "sbtest.h"
+#include "windowFixture.h"
 
 #include <QAction>
 #include <QApplication>
@@ -31,45 +32,10 @@
 
 namespace {
 
-QString iniPath() {
-    return getAppDataFolder(sb::settingsFolder, true) + QStringLiteral("tst_dialogs.ini");
-}
-
-struct Setup {
-    QString base;  // the collections' base folder
-    QString music; // an empty start folder, so that nothing plays
-};
-
-// A settings file for a normal (not first) start, with its own base folder and start folder.
-Setup writeIni(const QString& language, const QByteArray& extra = QByteArray()) {
-    Setup s{sbtest::makeTempDir(QStringLiteral("base")), sbtest::makeTempDir(QStringLiteral("music")) + '/'};
-    const QByteArray text = "[common]\r\ncounter=1\r\nlanguage=" + language.toUtf8() +
-                            "\r\nfolder_lib=" + s.base.toUtf8() + "\r\nfolder_curr=" + s.music.toUtf8() +
-                            "\r\n" + extra;
-    sbtest::writeFile(iniPath(), text);
-    return s;
-}
-
-// Runs `open` (which shows a modal dialog of type D) and calls `act` on that dialog once it shows. A
-// dialog still open after `act` is rejected, so that a failing test never hangs.
-template <class D> bool whileModal(const std::function<void()>& open, const std::function<void(D*)>& act) {
-    bool seen = false;
-    QTimer poll;
-    poll.setInterval(5);
-    QObject::connect(&poll, &QTimer::timeout, [&] {
-        auto* d = qobject_cast<D*>(QApplication::activeModalWidget());
-        if (!d || !d->isVisible())
-            return;
-        poll.stop();
-        seen = true;
-        act(d);
-        if (d->isVisible())
-            d->reject();
-    });
-    poll.start();
-    open();
-    return seen;
-}
+using sbtest::iniPath;
+using sbtest::whileModal;
+using sbtest::writeIni;
+using Setup = sbtest::StartFolders;
 
 QString common(const QString& key) {
     return optionsBase->ReadString(QStringLiteral("common"), key, QStringLiteral("<missing>"));

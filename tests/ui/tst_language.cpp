@@ -1,11 +1,11 @@
 // The language engine over windows: translation and scan by component names, loading, saving and
 // listing of language files.
 #include "const_sb.h"
+#include "diagnosticLog.h"
 #include "dorLanguage.h"
-#include "dorLog.h"
 #include "dorOptions.h"
-#include "dorTexts.h"
 #include "dorTools.h"
+#include "languageTexts.h"
 #include "main.h"
 #include "sbText.h"
 #include "sbWidgets.h"

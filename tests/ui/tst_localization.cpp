@@ -2,19 +2,20 @@
 // follow it, every message is translated, no button cuts its text, the file dialogs are readable, and a
 // language's texts are never read as markup.
 #include "const_sb.h"
-#include "dorCopy.h"
 #include "dorLanguage.h"
 #include "dorOptions.h"
-#include "dorTexts.h"
 #include "dorTools.h"
 #include "form_about.h"
 #include "form_help.h"
 #include "form_log.h"
 #include "form_options.h"
+#include "languageTexts.h"
 #include "main.h"
+#include "safeCopy.h"
 #include "sbText.h"
 #include "sbWidgets.h"
 #include "sbtest.h"
+#include "windowFixture.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -41,50 +42,15 @@
 
 namespace {
 
-QString iniPath() {
-    return getAppDataFolder(sb::settingsFolder, true) + QFileInfo(getExeFileName()).completeBaseName() +
-           ".ini";
-}
-
-struct Setup {
-    QString base;  // the collections' base folder, ending in '/'
-    QString music; // the start folder, ending in '/'
-};
-
-// A settings file for a normal (not first) start in `language`, with its own base and start folders.
-Setup writeIni(const QString& language) {
-    Setup s{sbtest::makeTempDir("base") + '/', sbtest::makeTempDir("music") + '/'};
-    sbtest::writeFile(iniPath(), "[common]\r\ncounter=1\r\nlanguage=" + language.toUtf8() +
-                                     "\r\nfolder_lib=" + s.base.toUtf8() +
-                                     "\r\nfolder_curr=" + s.music.toUtf8() + "\r\n");
-    return s;
-}
+using sbtest::iniPath;
+using sbtest::whileModal;
+using sbtest::writeIni;
+using Setup = sbtest::StartFolders;
 
 TTexts shipped(const QString& language) {
     TTexts t;
     t.loadFromFile(SONABIN_SOURCE_DIR "/Lang/" + language + ".lng");
     return t;
-}
-
-// Runs `open` (which shows a modal dialog of type D) and calls `act` on that dialog once it shows. A
-// dialog still open after `act` is rejected, so that a failing test never hangs.
-template <class D> bool whileModal(const std::function<void()>& open, const std::function<void(D*)>& act) {
-    bool seen = false;
-    QTimer poll;
-    poll.setInterval(5);
-    QObject::connect(&poll, &QTimer::timeout, [&] {
-        auto* d = qobject_cast<D*>(QApplication::activeModalWidget());
-        if (!d || !d->isVisible())
-            return;
-        poll.stop();
-        seen = true;
-        act(d);
-        if (d->isVisible())
-            d->reject();
-    });
-    poll.start();
-    open();
-    return seen;
 }
 
 // Buttons whose text shows but does not fit: Qt cuts such a text in the middle ("Ein…gen").
@@ -326,14 +292,14 @@ void TstLocalization::messagesInLanguage() {
 
     // The base folder vanished before the collection menu opened.
     errors.clear();
-    const QString gone = s.base + "gone/";
+    const QString gone = s.base + "/gone/";
     w.collections().setBase(gone);
     emit w.btnLib1->customContextMenuRequested(QPoint(5, 5));
     QCOMPARE(errors, QStringList{SbText::fill(texts.value("txt_err_base_missing"), {gone})});
 
     // A copy that did not reach the disk, with the system's reason.
     errors.clear();
-    w.collections().setBase(s.base);
+    w.collections().setBase(s.base + '/');
     w.initFolders(false);
     w.currentFile = track;
     setCopySyncFailureForTests(ENOSPC);

@@ -5,8 +5,8 @@
 // part: this test runs there too.)
 #include "TrackList.h"
 #include "dorBass.h"
-#include "dorCopy.h"
 #include "main.h"
+#include "safeCopy.h"
 #include "sbtest.h"
 
 #include <QAction>

@@ -1,8 +1,9 @@
 // The main window's spine: controls, action table, layout rules, start-up and shutdown of the settings.
-#include "dorLog.h"
+#include "diagnosticLog.h"
 #include "dorOptions.h"
 #include "dorTools.h"
 #include "fifoWatch.h"
+#include "inOrder.h"
 #include "main.h"
 #include "sbWidgets.h"
 #include "sbtest.h"
@@ -398,14 +399,8 @@ private slots:
                                       "initLanguage: ",
                                       "initStartFolderPlay: ",
                                       "ScanFolder: "};
-        qsizetype at = 0;
-        for (const QString& prefix : expected) {
-            while (at < lines.size() && !lines[at].startsWith(prefix))
-                ++at;
-            QVERIFY2(at < lines.size(),
-                     qPrintable(prefix + " missing or out of order in:\n" + lines.join('\n')));
-            ++at;
-        }
+        const QString order = sbtest::checkInOrder(lines, expected);
+        QVERIFY2(order.isEmpty(), qPrintable(order));
         QVERIFY(lines.contains("initLanguage: "));
     }
 

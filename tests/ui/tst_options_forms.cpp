@@ -1,4 +1,5 @@
 #include "dorOptions.h"
+#include "formGeometry.h"
 #include "sbtest.h"
 
 #include <QSplitter>
@@ -21,7 +22,7 @@ private slots:
             form.setObjectName(QStringLiteral("FormHelp"));
             form.move(-40, 5000); // off the screen: kept as it is
             form.resize(321, 234);
-            o.saveForm(&form);
+            saveForm(o, &form);
             QCOMPARE(o.keys(QStringLiteral("FormHelp")), (QStringList{"left", "top", "width", "height"}));
             o.Save();
         }
@@ -29,7 +30,7 @@ private slots:
         QWidget form;
         form.setObjectName(QStringLiteral("FormHelp"));
         form.resize(100, 100);
-        o.loadForm(&form);
+        loadForm(o, &form);
         QCOMPARE(form.pos(), QPoint(-40, 5000));
         QCOMPARE(form.size(), QSize(321, 234));
         QVERIFY(form.testAttribute(Qt::WA_Moved));
@@ -42,14 +43,14 @@ private slots:
         QWidget form;
         form.setObjectName(QStringLiteral("FormMain"));
         form.setGeometry(7, 8, 200, 150);
-        o.loadForm(&form);
+        loadForm(o, &form);
         QCOMPARE(form.geometry(), QRect(7, 8, 500, 150));
 
         QWidget other;
         other.setObjectName(QStringLiteral("FormNone"));
         other.resize(120, 90);
         QVERIFY(!other.testAttribute(Qt::WA_Moved));
-        o.loadForm(&other);
+        loadForm(o, &other);
         QCOMPARE(other.geometry(), QRect(0, 0, 120, 90));
         QVERIFY(other.testAttribute(Qt::WA_Moved));
     }
@@ -60,14 +61,14 @@ private slots:
         auto* panel = new QWidget(&parent);
         panel->setObjectName(QStringLiteral("pnlPlayer"));
         panel->resize(345, 50);
-        o.saveWidth(panel);
+        saveWidth(o, panel);
         QCOMPARE(o.ReadInteger(QStringLiteral("pnlPlayer"), QStringLiteral("width"), 0), 345);
         panel->resize(200, 50);
-        o.loadWidth(panel);
+        loadWidth(o, panel);
         QCOMPARE(panel->size(), QSize(345, 50));
         // No key: the control keeps its width.
         panel->setObjectName(QStringLiteral("LayoutNone"));
-        o.loadWidth(panel);
+        loadWidth(o, panel);
         QCOMPARE(panel->width(), 345);
     }
 
@@ -91,7 +92,7 @@ private slots:
         const int total = before[0] + before[1] + before[2];
 
         o.WriteInteger(QStringLiteral("LayoutLeft"), QStringLiteral("width"), 180);
-        o.loadWidth(panes[0]);
+        loadWidth(o, panes[0]);
         const QList<int> after = splitter.sizes();
         QCOMPARE(after[0], 180);
         QCOMPARE(after[0] + after[1] + after[2], total);

@@ -4,8 +4,9 @@
 // engine on SDL's dummy driver shows the real failure of a file that does not open.
 #include "AudioEngine.h"
 #include "TrackList.h"
+#include "diagnosticLog.h"
 #include "dorBass.h"
-#include "dorLog.h"
+#include "engineDouble.h"
 #include "fsPath.h"
 #include "main.h"
 #include "sbtest.h"
@@ -30,105 +31,10 @@ namespace {
 
 constexpr qint64 kBytesPerSecond = 44100 * 4; // 44.1 kHz, stereo, 16-bit
 
-// Follows the engine contract, but positions move only when a test moves them, so every tick sees a
-// known position. Files that exist open with a length of 90 s unless `lengths` names another.
-class FakeEngine : public IAudioEngine {
-public:
-    struct Stream {
-        QString path;
-        qint64 length = 0;
-        qint64 position = 0;
-        int state = AudioActivity::Stopped;
-    };
-
-    std::map<quint32, Stream> streams;
-    QMap<QString, qint64> lengths; // by file name
-    QStringList opened;            // file names, in order
-    int setPositionCalls = 0;
-    quint32 nextHandle = 1;
-
-    Stream* stream(quint32 h) {
-        const auto it = streams.find(h);
-        return it == streams.end() ? nullptr : &it->second;
-    }
-    const Stream* stream(quint32 h) const {
-        const auto it = streams.find(h);
-        return it == streams.end() ? nullptr : &it->second;
-    }
-    // The stream opened last (the one the player holds).
-    Stream* current() { return streams.empty() ? nullptr : &streams.rbegin()->second; }
-    qint64 currentPosition() { return current() ? current()->position : -1; }
-    int currentState() { return current() ? current()->state : -1; }
-
-    quint32 version() const override { return 0x02040001; }
-    bool init(int, quint32, quint32, quintptr) override { return true; }
-    void release() override {}
-    int lastError() const override { return AudioError::Ok; }
-    quint32 openFile(const QString& path) override {
-        const QString name = QFileInfo(path).fileName();
-        opened << name;
-        if (!isRegularFile(path))
-            return 0;
-        const quint32 h = nextHandle++;
-        streams[h] = Stream{path, lengths.value(name, 90 * kBytesPerSecond), 0, AudioActivity::Stopped};
-        return h;
-    }
-    bool freeStream(quint32 h) override { return streams.erase(h) > 0; }
-    bool play(quint32 h, bool restart) override {
-        Stream* s = stream(h);
-        if (!s)
-            return false;
-        if (restart)
-            s->position = 0;
-        s->state = AudioActivity::Playing;
-        return true;
-    }
-    bool pause(quint32 h) override {
-        Stream* s = stream(h);
-        if (!s || s->state != AudioActivity::Playing)
-            return false;
-        s->state = AudioActivity::Paused;
-        return true;
-    }
-    bool stop(quint32 h) override {
-        Stream* s = stream(h);
-        if (!s)
-            return false;
-        s->state = AudioActivity::Stopped;
-        return true;
-    }
-    int activity(quint32 h) const override {
-        const Stream* s = stream(h);
-        return s ? s->state : AudioActivity::Stopped;
-    }
-    qint64 position(quint32 h) const override {
-        const Stream* s = stream(h);
-        return s ? s->position : -1;
-    }
-    bool setPosition(quint32 h, qint64 bytes) override {
-        ++setPositionCalls;
-        Stream* s = stream(h);
-        if (!s || bytes > s->length)
-            return false;
-        s->position = std::max<qint64>(bytes, 0) / 4 * 4;
-        return true;
-    }
-    qint64 length(quint32 h) const override {
-        const Stream* s = stream(h);
-        return s ? s->length : -1;
-    }
-    qint64 secondsToBytes(quint32 h, double seconds) const override {
-        return stream(h) ? static_cast<qint64>(seconds * 44100) * 4 : -1;
-    }
-    double bytesToSeconds(quint32 h, qint64 bytes) const override {
-        return stream(h) ? static_cast<double>(bytes) / kBytesPerSecond : -1.0;
-    }
-};
-
 // The main window on a fake engine, shown and active, over a folder holding a sub-folder and three
 // tracks: the list is [..], [Sub], then the tracks in the platform's order.
 struct Fixture {
-    FakeEngine engine;
+    sbtest::EngineDouble engine;
     std::unique_ptr<TFormMain> w;
     QString folder;
     QStringList tracks; // file names in list order

@@ -1,15 +1,15 @@
 // Sorting a folder over several sittings: taking back a Like (Ctrl+Z and the buttons' popup), and going on
 // at the track the user stopped at.
 #include "TrackList.h"
+#include "diagnosticLog.h"
 #include "dorBass.h"
-#include "dorCopy.h"
 #include "dorLanguage.h"
-#include "dorLog.h"
 #include "dorOptions.h"
 #include "dorTools.h"
 #include "form_message.h"
 #include "form_options.h"
 #include "main.h"
+#include "safeCopy.h"
 #include "sbtest.h"
 
 #include <QAction>

@@ -1,7 +1,7 @@
 // Folder scanning and the track list of the main window.
 #include "TrackList.h"
+#include "diagnosticLog.h"
 #include "dorBass.h"
-#include "dorLog.h"
 #include "folderListing.h"
 #include "fsPath.h"
 #include "main.h"

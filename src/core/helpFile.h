@@ -18,11 +18,8 @@ inline constexpr QLatin1StringView untitledTitle{"Untitled"};
 inline constexpr qint64 maxFileSize = 32 * 1024 * 1024;
 } // namespace sbhelp
 
-// Removes blanks and control characters (everything up to code 32) from both ends.
-QString helpTrim(const QString& text);
-
 // Groups decoded text (see decodeTextFile) into topics. A topic is kept only when at least one line (even an
-// empty one) follows its marker; titles and texts are trimmed, empty lines inside a text stay.
+// empty one) follows its marker; titles and texts are trimmed (trimBlanks), empty lines inside a text stay.
 THelpTopics parseHelpText(const QString& text);
 
 // The one topic shown while no help file has been read, or when none could be.

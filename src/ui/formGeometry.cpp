@@ -1,4 +1,5 @@
-// Window geometry of the settings store; kept out of src/core, which links Qt Core only.
+#include "formGeometry.h"
+
 #include "dorOptions.h"
 
 #include <QSplitter>
@@ -6,31 +7,31 @@
 
 #include <algorithm>
 
-void TOptionsBase::saveForm(QWidget* form) {
+void saveForm(TOptionsBase& options, QWidget* form) {
     const QString section = form->objectName();
-    WriteInteger(section, QStringLiteral("left"), form->x());
-    WriteInteger(section, QStringLiteral("top"), form->y());
-    WriteInteger(section, QStringLiteral("width"), form->width());
-    WriteInteger(section, QStringLiteral("height"), form->height());
+    options.WriteInteger(section, QStringLiteral("left"), form->x());
+    options.WriteInteger(section, QStringLiteral("top"), form->y());
+    options.WriteInteger(section, QStringLiteral("width"), form->width());
+    options.WriteInteger(section, QStringLiteral("height"), form->height());
 }
 
-void TOptionsBase::loadForm(QWidget* form) {
+void loadForm(TOptionsBase& options, QWidget* form) {
     // Each value defaults to the window's current one and is applied at once, in this order. Stored
     // positions are used as they are, even off the screen. move() also makes the window open exactly
     // there instead of where the window manager would place it.
     const QString section = form->objectName();
-    form->move(ReadInteger(section, QStringLiteral("left"), form->x()), form->y());
-    form->move(form->x(), ReadInteger(section, QStringLiteral("top"), form->y()));
-    form->resize(ReadInteger(section, QStringLiteral("width"), form->width()), form->height());
-    form->resize(form->width(), ReadInteger(section, QStringLiteral("height"), form->height()));
+    form->move(options.ReadInteger(section, QStringLiteral("left"), form->x()), form->y());
+    form->move(form->x(), options.ReadInteger(section, QStringLiteral("top"), form->y()));
+    form->resize(options.ReadInteger(section, QStringLiteral("width"), form->width()), form->height());
+    form->resize(form->width(), options.ReadInteger(section, QStringLiteral("height"), form->height()));
 }
 
-void TOptionsBase::saveWidth(QWidget* control) {
-    WriteInteger(control->objectName(), QStringLiteral("width"), control->width());
+void saveWidth(TOptionsBase& options, QWidget* control) {
+    options.WriteInteger(control->objectName(), QStringLiteral("width"), control->width());
 }
 
-void TOptionsBase::loadWidth(QWidget* control) {
-    const int width = ReadInteger(control->objectName(), QStringLiteral("width"), control->width());
+void loadWidth(TOptionsBase& options, QWidget* control) {
+    const int width = options.ReadInteger(control->objectName(), QStringLiteral("width"), control->width());
     auto* splitter = qobject_cast<QSplitter*>(control->parentWidget());
     if (!splitter || splitter->orientation() != Qt::Horizontal || splitter->count() < 2) {
         control->resize(width, control->height());

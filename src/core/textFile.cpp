@@ -1,4 +1,4 @@
-#include "dorTextFile.h"
+#include "textFile.h"
 
 #include "fsPath.h"
 

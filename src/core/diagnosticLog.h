@@ -1,5 +1,5 @@
 #pragma once
-// The diagnostic log's lines. They live in memory from before QApplication until the program ends;
+// The diagnostic log's lines. They live in memory from before the application object until the program ends;
 // the log window (src/ui/form_log) shows them. Every line also goes to the logging category
 // "sonabin.log" (debug level, off by default).
 #include <QLoggingCategory>

@@ -4,7 +4,7 @@
 // A line splits at its first "="; key and value are taken as they stand (nothing trimmed). Keys compare
 // without regard to letter case and the first line with a key wins. Lines without "=" (remarks, blank
 // lines) are kept but never match. User-interface thread only.
-#include "dorTextFile.h"
+#include "textFile.h"
 
 #include <QByteArray>
 #include <QString>

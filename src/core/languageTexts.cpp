@@ -1,4 +1,4 @@
-#include "dorTexts.h"
+#include "languageTexts.h"
 
 #include "folderListing.h"
 

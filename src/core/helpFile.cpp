@@ -1,16 +1,7 @@
-#include "dorHelp.h"
+#include "helpFile.h"
 
-#include "dorTextFile.h"
-
-QString helpTrim(const QString& text) {
-    qsizetype first = 0;
-    qsizetype last = text.size();
-    while (first < last && text.at(first).unicode() <= 32)
-        ++first;
-    while (last > first && text.at(last - 1).unicode() <= 32)
-        --last;
-    return text.mid(first, last - first);
-}
+#include "dorTools.h"
+#include "textFile.h"
 
 THelpTopics parseHelpText(const QString& text) {
     THelpTopics topics;
@@ -21,8 +12,8 @@ THelpTopics parseHelpText(const QString& text) {
     const auto flush = [&] {
         if (current.isEmpty())
             return;
-        topics.titles.append(helpTrim(title));
-        topics.contents.append(helpTrim(current));
+        topics.titles.append(trimBlanks(title));
+        topics.contents.append(trimBlanks(current));
     };
     for (const QString& line : splitTextLines(text)) {
         if (line.startsWith(sbhelp::topicMarker)) {

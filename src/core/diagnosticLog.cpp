@@ -1,4 +1,4 @@
-#include "dorLog.h"
+#include "diagnosticLog.h"
 
 Q_LOGGING_CATEGORY(sonabinLog, "sonabin.log", QtWarningMsg)
 

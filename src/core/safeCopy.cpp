@@ -1,4 +1,4 @@
-#include "dorCopy.h"
+#include "safeCopy.h"
 
 #include "dorTools.h"
 #include "fsPath.h"

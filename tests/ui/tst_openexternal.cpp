@@ -1,4 +1,4 @@
-#include "dorShell.h"
+#include "openExternal.h"
 #include "sbtest.h"
 
 #include <QDesktopServices>
@@ -7,7 +7,7 @@
 #include <QUrl>
 
 // Catches what runFile hands to the desktop instead of starting a browser or a file manager.
-class TstShell : public QObject {
+class TestOpenExternal : public QObject {
     Q_OBJECT
     QList<QUrl> opened;
 
@@ -54,5 +54,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TstShell)
-#include "tst_shell.moc"
+QTEST_MAIN(TestOpenExternal)
+#include "tst_openexternal.moc"

@@ -1,4 +1,4 @@
-#include "dorShell.h"
+#include "openExternal.h"
 
 #include <QDesktopServices>
 #include <QFileInfo>
