@@ -7,6 +7,7 @@
 #include "folderListing.h"
 
 #include <QScopeGuard>
+#include <exception>
 #include <utility>
 
 namespace {
@@ -122,6 +123,8 @@ void TSortingSession::followOwnOrder() {
             (this->*step)();
         } catch (const SbError& e) {
             emit error(e);
+        } catch (const std::exception& e) {
+            emit error(SbError(QString::fromUtf8(e.what())));
         }
     };
     connect(this, &TSortingSession::trackEnded, this, [guarded](bool backward) {
