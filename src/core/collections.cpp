@@ -1,11 +1,11 @@
 #include "collections.h"
 
 #include "const_sb.h"
-#include "safeCopy.h"
 #include "diagnosticLog.h"
 #include "dorTools.h"
 #include "folderListing.h"
 #include "fsPath.h"
+#include "safeCopy.h"
 #include "sbText.h"
 
 #include <QDir>

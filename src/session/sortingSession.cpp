@@ -1,8 +1,8 @@
 #include "sortingSession.h"
 
 #include "const_sb.h"
-#include "dorBass.h"
 #include "diagnosticLog.h"
+#include "dorBass.h"
 #include "dorTools.h"
 #include "folderListing.h"
 

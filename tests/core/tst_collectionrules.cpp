@@ -1,8 +1,8 @@
 // The collection rules without a window: names, the base folder, Like, new folders, delete, count and the
 // parts that a crashed copy left behind.
 #include "collections.h"
-#include "safeCopy.h"
 #include "fsPath.h"
+#include "safeCopy.h"
 #include "sbtest.h"
 
 #include <QDir>

@@ -4,10 +4,10 @@
 // Previous). What a window shows is what the signals say.
 #include "AudioEngine.h"
 #include "dorBass.h"
+#include "engineDouble.h"
 #include "safeCopy.h"
 #include "sbtest.h"
 #include "sortingSession.h"
-#include "engineDouble.h"
 
 #include <QSignalSpy>
 #include <QTest>
