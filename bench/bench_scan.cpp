@@ -6,6 +6,7 @@
 #include "benchSupport.h"
 #include "const_sb.h"
 #include "folderListing.h"
+#include "formMainAccess.h"
 #include "main.h"
 
 #include <QApplication>
@@ -108,9 +109,9 @@ void BM_FolderListing(benchmark::State& state) {
 void BM_ScanFolder(benchmark::State& state) {
     for (auto _ : state) {
         form->ScanFolder(bigFolder);
-        form->lbTracklist->doItemsLayout();
+        sbt::parts(form).lbTracklist->doItemsLayout();
     }
-    state.counters["entries"] = form->lbTracklist->model()->rowCount();
+    state.counters["entries"] = sbt::parts(form).lbTracklist->model()->rowCount();
 }
 
 BENCHMARK(BM_ReaddirListing)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly();

@@ -7,6 +7,7 @@
 #include "AudioEngine.h"
 #include "TrackList.h"
 #include "benchSupport.h"
+#include "formMainAccess.h"
 #include "main.h"
 #include "sbtest.h"
 
@@ -91,14 +92,14 @@ std::vector<Change> measureWindow(const QString& folder, const QString& audio,
     if (!QTest::qWaitForWindowActive(window.get()))
         return result;
     DiskWatch watch(audio);
-    TPlayList* model = window->trackModel;
+    TPlayList* model = sbt::parts(window).trackModel;
     for (int row = 0; row + 1 < model->count() && static_cast<int>(result.size()) < changes; ++row) {
         const auto now0 = sounding.find(model->entry(row).description);
         const auto next = sounding.find(model->entry(row + 1).description);
         if (now0 == sounding.end() || next == sounding.end() || now0->second || !next->second)
             continue;
         // A silent track plays; whatever sounded before has long reached the device.
-        trackListSelectRow(window->lbTracklist, row);
+        trackListSelectRow(sbt::parts(window).lbTracklist, row);
         settle(0.3);
         watch.skipToEnd();
         if (watch.soundArrived())
@@ -109,7 +110,7 @@ std::vector<Change> measureWindow(const QString& folder, const QString& audio,
         QTest::keyClick(window.get(), Qt::Key_F8);
         c.ui = now() - start;
         const double sound = watch.waitForSound(2);
-        if (sound > 0 && trackListSelectedRow(window->lbTracklist) == row + 1)
+        if (sound > 0 && trackListSelectedRow(sbt::parts(window).lbTracklist) == row + 1)
             c.total = sound - start;
         result.push_back(c);
     }

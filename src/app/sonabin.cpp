@@ -43,7 +43,7 @@ void installSignalHandlers(QApplication& app) {
         [[maybe_unused]] const ssize_t n = ::read(g_signalPipe[0], &byte, 1);
         // The session may be ending with nobody to answer a message box: an error from here on (the
         // settings cannot be saved, say) goes to stderr and the program still ends.
-        TFormMain::sessionEnding = true;
+        TFormMain::setSessionEnding();
         // exit() rather than quit(): quit() does nothing before the main loop runs (a start-up error box)
         // and may be refused by a window; exit() ends every loop running now, a message box's included.
         // main() then skips the main loop when the signal came during start-up.
@@ -132,12 +132,12 @@ int main(int argc, char* argv[]) {
                              displayPath(path).toLocal8Bit().constData(), error.toLocal8Bit().constData());
             rc = done ? 0 : 1;
         } else {
-            TFormMain::startPath = path;
+            TFormMain::setStartPath(path);
             auto* window = new TFormMain();
             TFormMainRemote remote(*window);
             desktop.setPlayer(&remote);
             // A signal during start-up (while an error box was open, say) ends the program right here.
-            if (!TFormMain::sessionEnding) {
+            if (!TFormMain::isSessionEnding()) {
                 window->show();
                 rc = QApplication::exec();
             }

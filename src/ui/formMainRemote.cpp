@@ -5,7 +5,6 @@
 
 #include <QAction>
 #include <QCoreApplication>
-#include <QSlider>
 #include <cmath>
 
 namespace {
@@ -88,11 +87,8 @@ void TFormMainRemote::seekTo(qint64 positionUs) {
     if (perSecond <= 0)
         return;
     w.session().seek(static_cast<qint64>(std::llround(positionUs / 1e6 * perSecond)));
-    // The bar shows the new place at once, also while paused; moving it here must not seek again.
-    const int guard = w.TrackBar1Tag;
-    w.TrackBar1Tag = 1;
-    w.TrackBar1->setValue(static_cast<int>(std::llround(std::max<qint64>(p->Position(), 0) / 10000.0)));
-    w.TrackBar1Tag = guard;
+    // The bar shows the new place at once, also while paused.
+    w.showBarPosition(p->Position());
 }
 
 void TFormMainRemote::raise() {

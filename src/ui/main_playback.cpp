@@ -16,6 +16,7 @@
 #include <QScopedValueRollback>
 #include <QSlider>
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -24,16 +25,6 @@ constexpr double kBarUnitBytes = 10000.0;
 
 int barUnits(qint64 bytes) {
     return static_cast<int>(roundHalfEven(static_cast<double>(bytes) / kBarUnitBytes));
-}
-
-// The program moving the bar never seeks: shrinking the range may move the value.
-void setBarMaximum(TFormMain& w) {
-    if (!w.session().player())
-        return;
-    const int guard = w.TrackBar1Tag;
-    w.TrackBar1Tag = 1;
-    w.TrackBar1->setMaximum(std::max(barUnits(w.session().player()->PositionMax()), 0));
-    w.TrackBar1Tag = guard;
 }
 
 // A click on the bar's groove jumps there, as on any player's position bar, instead of paging by a few
@@ -48,12 +39,27 @@ public:
     }
 };
 
-void showPlayImage(TFormMain& w, bool playing) {
-    w.imgPause->setVisible(playing);
-    w.imgPlay->setVisible(!playing);
+} // namespace
+
+// The program moving the bar never seeks: shrinking the range may move the value.
+void TFormMain::setBarMaximum() {
+    if (!session().player())
+        return;
+    const int guard = std::exchange(TrackBar1Tag, 1);
+    TrackBar1->setMaximum(std::max(barUnits(session().player()->PositionMax()), 0));
+    TrackBar1Tag = guard;
 }
 
-} // namespace
+void TFormMain::showBarPosition(qint64 bytes) {
+    const int guard = std::exchange(TrackBar1Tag, 1);
+    TrackBar1->setValue(barUnits(std::max<qint64>(bytes, 0)));
+    TrackBar1Tag = guard;
+}
+
+void TFormMain::showPlayImage(bool playing) {
+    imgPause->setVisible(playing);
+    imgPlay->setVisible(!playing);
+}
 
 void TFormMain::initPlayer() {
     if (!engine) {
@@ -90,14 +96,14 @@ void TFormMain::connectSession() {
     });
     connect(s, &TSortingSession::playStateChanged, this, [this](bool playing) {
         TrackBar1Tag = playing ? 0 : 1;
-        showPlayImage(*this, playing);
+        showPlayImage(playing);
         if (playing)
-            setBarMaximum(*this);
+            setBarMaximum();
     });
     connect(s, &TSortingSession::stopped, this, [this] {
         TrackBar1Tag = 1;
         TrackBar1->setValue(0);
-        showPlayImage(*this, false);
+        showPlayImage(false);
     });
     connect(s, &TSortingSession::countsChanged, this, guarded([this] { updateButtons(); }));
     connect(s, &TSortingSession::takeBackChanged, this,
@@ -132,8 +138,8 @@ void TFormMain::onTrackStarted(const QString& path) {
     lblCurrentFile->setText(displayName(currentFile));
     actPlay->trigger();
     // Also when Play did nothing because the window is not active: the track plays all the same.
-    showPlayImage(*this, true);
-    setBarMaximum(*this);
+    showPlayImage(true);
+    setBarMaximum();
     lbl_fm_1->setText(displayName(currentFile) + QStringLiteral("   "));
     lbl_fm_2->setText(displayName(path.left(cut + 1)));
     rememberTrack(currentFile);

@@ -1,8 +1,10 @@
 #pragma once
 // The one way for tests and benches into the main window's private state and controls: each member
 // appears here as a reference of the same name, e.g. sbt::parts(w).btnLib1->click().
+#include "formMainAccess.h"
 #include "main.h"
 
+#include <functional>
 #include <memory>
 
 class TFormMainTestAccess {
@@ -13,19 +15,12 @@ private:
     TFormMain& w;
 
 public:
+    static std::function<void(const QString&)>& errorReportHook() { return TFormMain::errorReportHook; }
+
     decltype(TFormMain::currentFile)& currentFile = w.currentFile;
     decltype(TFormMain::currentFolder)& currentFolder = w.currentFolder;
-    decltype(TFormMain::folderLibrary1)& folderLibrary1 = w.folderLibrary1;
-    decltype(TFormMain::folderLibrary2)& folderLibrary2 = w.folderLibrary2;
-    decltype(TFormMain::folderLibraryBase)& folderLibraryBase = w.folderLibraryBase;
-    decltype(TFormMain::opt_play_next_after_copy)& opt_play_next_after_copy = w.opt_play_next_after_copy;
-    decltype(TFormMain::opt_auto_offset)& opt_auto_offset = w.opt_auto_offset;
-    decltype(TFormMain::opt_random_play)& opt_random_play = w.opt_random_play;
-    decltype(TFormMain::opt_skip_sorted)& opt_skip_sorted = w.opt_skip_sorted;
     decltype(TFormMain::messWindow)& messWindow = w.messWindow;
-    decltype(TFormMain::PLAYER)& PLAYER = w.PLAYER;
     decltype(TFormMain::LanguageEngine)& LanguageEngine = w.LanguageEngine;
-    decltype(TFormMain::secondsOffset)& secondsOffset = w.secondsOffset;
     decltype(TFormMain::Splitter1)& Splitter1 = w.Splitter1;
     decltype(TFormMain::pnlPlayer)& pnlPlayer = w.pnlPlayer;
     decltype(TFormMain::btnFolder)& btnFolder = w.btnFolder;
@@ -83,7 +78,6 @@ public:
     decltype(TFormMain::actAbout)& actAbout = w.actAbout;
     decltype(TFormMain::actLog)& actLog = w.actLog;
     decltype(TFormMain::actUndoLike)& actUndoLike = w.actUndoLike;
-    decltype(TFormMain::likeHistory)& likeHistory = w.likeHistory;
 };
 
 namespace sbt {

@@ -4,6 +4,7 @@
 #include "dorBass.h"
 #include "dorLanguage.h"
 #include "dorTools.h"
+#include "formMainAccess.h"
 #include "form_message.h"
 #include "fsPath.h"
 #include "main.h"
@@ -65,8 +66,8 @@ void answerNextDialog(std::function<void(QWidget*)> answer) {
 void setDefaultLibraries(TFormMain& w, const QString& list) {
     const QString folder = sbtest::makeTempDir(QStringLiteral("lang"));
     QVERIFY(sbtest::writeFile(folder + QStringLiteral("/Test.lng"), "def_libs=" + list.toUtf8() + "\n"));
-    w.LanguageEngine->LoadFromFile(QStringLiteral("Test.lng"), folder);
-    QCOMPARE(w.LanguageEngine->getText(QStringLiteral("def_libs"), QString()), list);
+    sbt::parts(w).LanguageEngine->LoadFromFile(QStringLiteral("Test.lng"), folder);
+    QCOMPARE(sbt::parts(w).LanguageEngine->getText(QStringLiteral("def_libs"), QString()), list);
 }
 
 QStringList menuTexts(const QMenu* menu) {
@@ -99,10 +100,11 @@ class TestCollections : public QObject {
     // Scans `folder` as choosing it does: its first track is selected and plays.
     void scan(const QString& folder) {
         w->ScanFolder(folder);
-        track = w->currentFile;
+        track = sbt::parts(w).currentFile;
         const int row = w->getTrackIndexByName(track);
-        nextTrack = row >= 0 && row + 1 < w->trackModel->count() ? w->trackModel->entry(row + 1).description
-                                                                 : QString();
+        nextTrack = row >= 0 && row + 1 < sbt::parts(w).trackModel->count()
+                        ? sbt::parts(w).trackModel->entry(row + 1).description
+                        : QString();
     }
     QString lib(const QString& name) const { return base + name + QLatin1Char('/'); }
 
@@ -112,23 +114,23 @@ class TestCollections : public QObject {
         QColor color;
     };
     Notice notice() const {
-        if (!w->messWindow || !w->messWindow->isVisible())
+        if (!sbt::parts(w).messWindow || !sbt::parts(w).messWindow->isVisible())
             return {};
-        return {true, w->messWindow->lblTitle->text(), w->messWindow->lblMessage->text(),
-                w->messWindow->noticeColor()};
+        return {true, sbt::parts(w).messWindow->lblTitle->text(),
+                sbt::parts(w).messWindow->lblMessage->text(), sbt::parts(w).messWindow->noticeColor()};
     }
 
     // The Like moved the list to the next entry, and that track plays.
     void checkMovedOn() {
         QCOMPARE(nextSpy->count(), 1);
         QVERIFY(!nextTrack.isEmpty());
-        QCOMPARE(w->currentFile, nextTrack);
+        QCOMPARE(sbt::parts(w).currentFile, nextTrack);
         QCOMPARE(QFileInfo(w->session().player()->TrackFilename()).fileName(), nextTrack);
         QVERIFY(w->session().player()->isPlaying());
     }
     void checkStayed(const QString& file) {
         QCOMPARE(nextSpy->count(), 0);
-        QCOMPARE(w->currentFile, file);
+        QCOMPARE(sbt::parts(w).currentFile, file);
     }
 
 private slots:
@@ -142,7 +144,7 @@ private slots:
 
     void init() {
         errors.clear();
-        TFormMain::errorReportHook = [this](const QString& text) { errors << text; };
+        TFormMainTestAccess::errorReportHook() = [this](const QString& text) { errors << text; };
         w = std::make_unique<TFormMain>();
         w->show();
         w->activateWindow();
@@ -153,14 +155,14 @@ private slots:
         scan(music);
         QVERIFY(!track.isEmpty());
         QVERIFY(w->session().player()->isPlaying());
-        nextSpy = std::make_unique<QSignalSpy>(w->actNext, &QAction::triggered);
+        nextSpy = std::make_unique<QSignalSpy>(sbt::parts(w).actNext, &QAction::triggered);
         QVERIFY(errors.isEmpty());
     }
     void cleanup() {
         nextSpy.reset();
         w.reset();
         setCopySyncFailureForTests(0);
-        TFormMain::errorReportHook = {};
+        TFormMainTestAccess::errorReportHook() = {};
     }
 
     // --- the base folder and the default collections ---
@@ -203,10 +205,10 @@ private slots:
         QCOMPARE(entries(fresh + QStringLiteral("/..")), around);
         QCOMPARE(w->collections().name(1), lib1);
         QCOMPARE(w->collections().name(2), lib2);
-        QCOMPARE(w->lbl_1_collection->text(), lib1);
-        QCOMPARE(w->lbl_2_Collection->text(), lib2);
-        QCOMPARE(w->lbl_1_count->text(), QStringLiteral("[0]"));
-        QCOMPARE(w->lbl_2_Count->text(), QStringLiteral("[0]"));
+        QCOMPARE(sbt::parts(w).lbl_1_collection->text(), lib1);
+        QCOMPARE(sbt::parts(w).lbl_2_Collection->text(), lib2);
+        QCOMPARE(sbt::parts(w).lbl_1_count->text(), QStringLiteral("[0]"));
+        QCOMPARE(sbt::parts(w).lbl_2_Count->text(), QStringLiteral("[0]"));
     }
 
     // A first run, and an empty setting, both use ~/Sonabin: never the file-system root.
@@ -235,8 +237,8 @@ private slots:
         w->collections().setBase(blocker + QStringLiteral("/lib"));
         w->runGuarded([this] { w->initFolders(false); });
         QCOMPARE(errors.size(), 1);
-        QCOMPARE(w->lbl_1_collection->text(), QStringLiteral("Favorites"));
-        QCOMPARE(w->lbl_1_count->text(), QStringLiteral("[0]"));
+        QCOMPARE(sbt::parts(w).lbl_1_collection->text(), QStringLiteral("Favorites"));
+        QCOMPARE(sbt::parts(w).lbl_1_count->text(), QStringLiteral("[0]"));
 
         QTest::keyClick(w.get(), Qt::Key_F1);
         QCOMPARE(errors.size(), 2);
@@ -263,7 +265,7 @@ private slots:
         QCOMPARE(entries(lib("Favorites")), QStringList{QStringLiteral("kept.mp3")});
         QVERIFY(entries(lib("Archive")).isEmpty());
         QCOMPARE(entries(lib("Jazz")), QStringList{QStringLiteral(".sonabin-busy.part")});
-        QCOMPARE(w->lbl_1_count->text(), QStringLiteral("[1]"));
+        QCOMPARE(sbt::parts(w).lbl_1_count->text(), QStringLiteral("[1]"));
     }
 
     // A held key repeats: a Like runs once however long F1 / F2 is held, a toggle once; moving through
@@ -348,9 +350,9 @@ private slots:
         QVERIFY(QDir(lib("Favorites")).mkdir(QStringLiteral("folder.flac")));
         w->collections().bind(2, QStringLiteral("Missing"));
         w->updateButtons();
-        QCOMPARE(w->lbl_1_count->text(), QStringLiteral("[10]"));
-        QCOMPARE(w->lbl_2_Count->text(), QStringLiteral("[0]"));
-        QCOMPARE(w->lbl_2_Collection->text(), QStringLiteral("Missing"));
+        QCOMPARE(sbt::parts(w).lbl_1_count->text(), QStringLiteral("[10]"));
+        QCOMPARE(sbt::parts(w).lbl_2_Count->text(), QStringLiteral("[0]"));
+        QCOMPARE(sbt::parts(w).lbl_2_Collection->text(), QStringLiteral("Missing"));
         QVERIFY(!QFileInfo::exists(lib("Missing"))); // counting creates nothing
     }
 
@@ -375,7 +377,7 @@ private slots:
         if (byKey)
             QTest::keyClick(w.get(), button == 1 ? Qt::Key_F1 : Qt::Key_F2);
         else
-            QTest::mouseClick(button == 1 ? w->btnLib1 : w->btnLib2, Qt::LeftButton);
+            QTest::mouseClick(button == 1 ? sbt::parts(w).btnLib1 : sbt::parts(w).btnLib2, Qt::LeftButton);
 
         QVERIFY2(errors.isEmpty(), qPrintable(errors.join('\n')));
         QCOMPARE(sbtest::readFile(lib(into) + track), sbtest::readFile(music + track));
@@ -386,8 +388,10 @@ private slots:
         QCOMPARE(n.title, QStringLiteral("Copy to collection"));
         QCOMPARE(n.message, lib(into) + track);
         QCOMPARE(n.color, TFormMessage::clrI);
-        QCOMPARE(w->lbl_1_count->text(), button == 1 ? QStringLiteral("[2]") : QStringLiteral("[0]"));
-        QCOMPARE(w->lbl_2_Count->text(), button == 2 ? QStringLiteral("[2]") : QStringLiteral("[0]"));
+        QCOMPARE(sbt::parts(w).lbl_1_count->text(),
+                 button == 1 ? QStringLiteral("[2]") : QStringLiteral("[0]"));
+        QCOMPARE(sbt::parts(w).lbl_2_Count->text(),
+                 button == 2 ? QStringLiteral("[2]") : QStringLiteral("[0]"));
         checkMovedOn();
     }
 
@@ -401,14 +405,14 @@ private slots:
         scan(folder);
         QStringList liked;
         for (int i = 0; i < 2; ++i) {
-            const QString playing = w->currentFile;
+            const QString playing = sbt::parts(w).currentFile;
             QVERIFY(!playing.isEmpty() && !liked.contains(playing));
             QTRY_VERIFY(w->session().player()->isPlaying());
             QTest::keyClick(w.get(), Qt::Key_F1);
             QVERIFY2(errors.isEmpty(), qPrintable(errors.join('\n')));
             QCOMPARE(sbtest::readFile(lib("Favorites") + playing), sbtest::readFile(folder + playing));
             liked << playing;
-            QCOMPARE(w->lbl_1_count->text(), QStringLiteral("[%1]").arg(liked.size()));
+            QCOMPARE(sbt::parts(w).lbl_1_count->text(), QStringLiteral("[%1]").arg(liked.size()));
         }
     }
 
@@ -420,7 +424,7 @@ private slots:
     }
     void likeOfNamePresentCopiesNothing() {
         QFETCH(bool, fromCollection);
-        w->LanguageEngine->Clear(); // the built-in texts
+        sbt::parts(w).LanguageEngine->Clear(); // the built-in texts
         const QByteArray theirs = tone(2.0, 880);
         if (fromCollection) {
             for (const QString& name : entries(music))
@@ -431,7 +435,7 @@ private slots:
         QVERIFY(QFile::remove(lib("Favorites") + track) || !fromCollection);
         QVERIFY(sbtest::writeFile(lib("Favorites") + track, theirs));
         const QStringList before = entries(lib("Favorites"));
-        w->lbl_1_count->setText(QStringLiteral("stale"));
+        sbt::parts(w).lbl_1_count->setText(QStringLiteral("stale"));
 
         QTest::keyClick(w.get(), Qt::Key_F1);
 
@@ -443,7 +447,7 @@ private slots:
         QCOMPARE(n.title, QStringLiteral("File exists!"));
         QCOMPARE(n.message, QStringLiteral("File already exists: ") + track);
         QCOMPARE(n.color, TFormMessage::clrW);
-        QCOMPARE(w->lbl_1_count->text(), QStringLiteral("[%1]").arg(before.size()));
+        QCOMPARE(sbt::parts(w).lbl_1_count->text(), QStringLiteral("[%1]").arg(before.size()));
         checkMovedOn();
     }
 
@@ -452,7 +456,7 @@ private slots:
         const QString folder = sbtest::makeTempDir(QStringLiteral("lang"));
         QVERIFY(sbtest::writeFile(folder + QStringLiteral("/Test.lng"),
                                   "txt_file_exists=Schon da!\ntxt_file_exists_hint=Gibt es schon\n"));
-        w->LanguageEngine->LoadFromFile(QStringLiteral("Test.lng"), folder);
+        sbt::parts(w).LanguageEngine->LoadFromFile(QStringLiteral("Test.lng"), folder);
         QVERIFY(sbtest::writeFile(lib("Favorites") + track, "x"));
         QTest::keyClick(w.get(), Qt::Key_F1);
         QCOMPARE(notice().title, QStringLiteral("Schon da!"));
@@ -462,11 +466,11 @@ private slots:
     void likeCreatesMissingCollection() {
         w->collections().bind(1, QStringLiteral("Brand new"));
         w->updateButtons();
-        QCOMPARE(w->lbl_1_count->text(), QStringLiteral("[0]"));
+        QCOMPARE(sbt::parts(w).lbl_1_count->text(), QStringLiteral("[0]"));
         QTest::keyClick(w.get(), Qt::Key_F1);
         QVERIFY2(errors.isEmpty(), qPrintable(errors.join('\n')));
         QVERIFY(QFileInfo(lib("Brand new") + track).isFile());
-        QCOMPARE(w->lbl_1_count->text(), QStringLiteral("[1]"));
+        QCOMPARE(sbt::parts(w).lbl_1_count->text(), QStringLiteral("[1]"));
         QCOMPARE(notice().message, lib("Brand new") + track);
     }
 
@@ -474,8 +478,8 @@ private slots:
     void bothButtonsOnOneCollection() {
         w->collections().bind(2, w->collections().name(1));
         QTest::keyClick(w.get(), Qt::Key_F2);
-        QCOMPARE(w->lbl_1_count->text(), QStringLiteral("[1]"));
-        QCOMPARE(w->lbl_2_Count->text(), QStringLiteral("[1]"));
+        QCOMPARE(sbt::parts(w).lbl_1_count->text(), QStringLiteral("[1]"));
+        QCOMPARE(sbt::parts(w).lbl_2_Count->text(), QStringLiteral("[1]"));
     }
 
     void likeWithoutPlayNextStaysOnTrack() {
@@ -509,7 +513,7 @@ private slots:
             QVERIFY(track.isEmpty());
         }
         nextSpy->clear();
-        w->lbl_1_count->setText(QStringLiteral("stale"));
+        sbt::parts(w).lbl_1_count->setText(QStringLiteral("stale"));
 
         QTest::keyClick(w.get(), Qt::Key_F1);
 
@@ -517,7 +521,7 @@ private slots:
         QVERIFY2(errors[0].contains(expected), qPrintable(errors[0]));
         QVERIFY(entries(lib("Favorites")).isEmpty());
         QVERIFY(!notice().shown);
-        QCOMPARE(w->lbl_1_count->text(), QStringLiteral("stale"));
+        QCOMPARE(sbt::parts(w).lbl_1_count->text(), QStringLiteral("stale"));
         checkStayed(track);
 
         scan(music);
@@ -540,7 +544,7 @@ private slots:
         QVERIFY2(errors[0].contains(QStringLiteral("the copy in \"Favorites\" was removed")),
                  qPrintable(errors[0]));
         QVERIFY(entries(lib("Favorites")).isEmpty());
-        QCOMPARE(w->lbl_1_count->text(), QStringLiteral("[0]"));
+        QCOMPARE(sbt::parts(w).lbl_1_count->text(), QStringLiteral("[0]"));
         QVERIFY(QFileInfo(music + track).isFile());
     }
 
@@ -561,13 +565,13 @@ private slots:
     void noLikeWithoutFolder() {
         w->ScanFolder(sbtest::makeTempDir(QStringLiteral("gone")) + QStringLiteral("/missing"));
         QTest::keyClick(w.get(), Qt::Key_F1);
-        QTest::mouseClick(w->btnLib2, Qt::LeftButton);
-        w->actCommand1->trigger();
+        QTest::mouseClick(sbt::parts(w).btnLib2, Qt::LeftButton);
+        sbt::parts(w).actCommand1->trigger();
         QVERIFY(errors.isEmpty());
         QVERIFY(!notice().shown);
         QVERIFY(entries(lib("Favorites")).isEmpty());
         QVERIFY(entries(lib("Archive")).isEmpty());
-        QVERIFY(!w->TimerLongClick->isActive());
+        QVERIFY(!sbt::parts(w).TimerLongClick->isActive());
     }
 
     void likeOntoFullDiskLeavesNothing() {
@@ -578,7 +582,7 @@ private slots:
             QSKIP("this system does not allow mounting a tmpfs");
         QVERIFY(QFileInfo(music + track).size() > 256 * 1024);
         w->updateButtons();
-        w->lbl_1_count->setText(QStringLiteral("stale"));
+        sbt::parts(w).lbl_1_count->setText(QStringLiteral("stale"));
 
         QTest::keyClick(w.get(), Qt::Key_F1);
 
@@ -586,7 +590,7 @@ private slots:
         QVERIFY2(errors[0].contains(QStringLiteral("No space left on device")), qPrintable(errors[0]));
         QVERIFY(entries(lib("Favorites")).isEmpty());
         QVERIFY(!notice().shown);
-        QCOMPARE(w->lbl_1_count->text(), QStringLiteral("stale"));
+        QCOMPARE(sbt::parts(w).lbl_1_count->text(), QStringLiteral("stale"));
         checkStayed(track);
         QVERIFY(w->session().player()->isPlaying());
     }
@@ -615,12 +619,12 @@ private slots:
         QVERIFY(::symlink("Sport", QByteArray(baseBytes + "Linked").constData()) == 0);
         QVERIFY(::symlink("nowhere", QByteArray(baseBytes + "Dangling").constData()) == 0);
         QVERIFY(::mkfifo(QByteArray(baseBytes + "Pipe").constData(), 0644) == 0);
-        QToolButton* b = button == 1 ? w->btnLib1 : w->btnLib2;
+        QToolButton* b = button == 1 ? sbt::parts(w).btnLib1 : sbt::parts(w).btnLib2;
 
         emit b->customContextMenuRequested(QPoint(5, 5)); // what a right click does
-        QTRY_VERIFY(w->PM_LIBS->isVisible());
+        QTRY_VERIFY(sbt::parts(w).PM_LIBS->isVisible());
 
-        QCOMPARE(w->PM_LIBSTag, button);
+        QCOMPARE(sbt::parts(w).PM_LIBSTag, button);
         // Only folders and links to folders, in name order ("&" escaped for the menu); the loose file, the
         // pipe and the dangling link cannot hold a copy. A name that is not UTF-8 shows its replacement
         // character and sorts by it.
@@ -631,41 +635,43 @@ private slots:
         if (offersDelete)
             expected << "Delete from collection";
         expected << "Take back last Like";
-        QCOMPARE(menuTexts(w->PM_LIBS), expected);
+        QCOMPARE(menuTexts(sbt::parts(w).PM_LIBS), expected);
 
         // The entry binds the button to the folder's own bytes.
-        menuEntry(w->PM_LIBS, "M\uFFFDsik")->trigger();
+        menuEntry(sbt::parts(w).PM_LIBS, "M\uFFFDsik")->trigger();
         QCOMPARE(pathBytes(button == 1 ? w->collections().name(1) : w->collections().name(2)), latin1Folder);
-        QCOMPARE((button == 1 ? w->lbl_1_collection : w->lbl_2_Collection)->text(), "M\uFFFDsik");
-        QCOMPARE(menuTexts(w->PM_LIBS), expected);
-        w->PM_LIBS->hide();
+        QCOMPARE((button == 1 ? sbt::parts(w).lbl_1_collection : sbt::parts(w).lbl_2_Collection)->text(),
+                 "M\uFFFDsik");
+        QCOMPARE(menuTexts(sbt::parts(w).PM_LIBS), expected);
+        sbt::parts(w).PM_LIBS->hide();
 
         // Rebuilt at each opening: a new collection shows up, a deleted one is gone.
         QVERIFY(QDir(base).mkdir(QStringLiteral("Blues")));
         QVERIFY(QDir(lib("Temp")).removeRecursively());
         emit b->customContextMenuRequested(QPoint(5, 5));
-        QTRY_VERIFY(w->PM_LIBS->isVisible());
-        QVERIFY(menuEntry(w->PM_LIBS, QStringLiteral("Blues")));
-        QVERIFY(!menuEntry(w->PM_LIBS, QStringLiteral("Temp")));
-        QCOMPARE(menuTexts(w->PM_LIBS).count(QStringLiteral("Create new folder")), 1);
-        w->PM_LIBS->hide();
+        QTRY_VERIFY(sbt::parts(w).PM_LIBS->isVisible());
+        QVERIFY(menuEntry(sbt::parts(w).PM_LIBS, QStringLiteral("Blues")));
+        QVERIFY(!menuEntry(sbt::parts(w).PM_LIBS, QStringLiteral("Temp")));
+        QCOMPARE(menuTexts(sbt::parts(w).PM_LIBS).count(QStringLiteral("Create new folder")), 1);
+        sbt::parts(w).PM_LIBS->hide();
     }
 
     void popupOfEmptyBase() {
         for (const QString& name : entries(base))
             QVERIFY(QDir(lib(name)).removeRecursively());
-        emit w->btnLib1->customContextMenuRequested(QPoint(5, 5));
-        QTRY_VERIFY(w->PM_LIBS->isVisible());
-        QCOMPARE(menuTexts(w->PM_LIBS), (QStringList{"-", "Create new folder", "Take back last Like"}));
-        w->PM_LIBS->hide();
+        emit sbt::parts(w).btnLib1->customContextMenuRequested(QPoint(5, 5));
+        QTRY_VERIFY(sbt::parts(w).PM_LIBS->isVisible());
+        QCOMPARE(menuTexts(sbt::parts(w).PM_LIBS),
+                 (QStringList{"-", "Create new folder", "Take back last Like"}));
+        sbt::parts(w).PM_LIBS->hide();
     }
 
     void popupOfMissingBaseReportsAndStaysClosed() {
         QVERIFY(QDir(base).removeRecursively());
-        emit w->btnLib2->customContextMenuRequested(QPoint(5, 5));
+        emit sbt::parts(w).btnLib2->customContextMenuRequested(QPoint(5, 5));
         QCOMPARE(errors.size(), 1);
         QVERIFY2(errors[0].contains(base), qPrintable(errors[0]));
-        QVERIFY(!w->PM_LIBS->isVisible());
+        QVERIFY(!sbt::parts(w).PM_LIBS->isVisible());
     }
 
     void choosingEntryRebindsOnlyThatButton_data() {
@@ -678,9 +684,10 @@ private slots:
         QVERIFY(QDir(base).mkdir(QStringLiteral("Rock & Roll")));
         QVERIFY(sbtest::writeFile(lib("Rock & Roll") + QStringLiteral("x.mp3"), "x"));
         QVERIFY(sbtest::writeFile(lib("Rock & Roll") + QStringLiteral("y.MP3"), "x"));
-        emit(button == 1 ? w->btnLib1 : w->btnLib2)->customContextMenuRequested(QPoint(5, 5));
-        QTRY_VERIFY(w->PM_LIBS->isVisible());
-        QAction* entry = menuEntry(w->PM_LIBS, QStringLiteral("Rock && Roll"));
+        emit(button == 1 ? sbt::parts(w).btnLib1 : sbt::parts(w).btnLib2)
+            ->customContextMenuRequested(QPoint(5, 5));
+        QTRY_VERIFY(sbt::parts(w).PM_LIBS->isVisible());
+        QAction* entry = menuEntry(sbt::parts(w).PM_LIBS, QStringLiteral("Rock && Roll"));
         QVERIFY(entry);
         entry->trigger();
 
@@ -688,13 +695,13 @@ private slots:
                  QStringLiteral("Rock & Roll"));
         QCOMPARE(button == 1 ? w->collections().name(2) : w->collections().name(1),
                  button == 1 ? QStringLiteral("Archive") : QStringLiteral("Favorites"));
-        QLabel* name = button == 1 ? w->lbl_1_collection : w->lbl_2_Collection;
-        QLabel* count = button == 1 ? w->lbl_1_count : w->lbl_2_Count;
-        QLabel* other = button == 1 ? w->lbl_2_Collection : w->lbl_1_collection;
+        QLabel* name = button == 1 ? sbt::parts(w).lbl_1_collection : sbt::parts(w).lbl_2_Collection;
+        QLabel* count = button == 1 ? sbt::parts(w).lbl_1_count : sbt::parts(w).lbl_2_Count;
+        QLabel* other = button == 1 ? sbt::parts(w).lbl_2_Collection : sbt::parts(w).lbl_1_collection;
         QCOMPARE(name->text(), QStringLiteral("Rock & Roll"));
         QCOMPARE(count->text(), QStringLiteral("[2]"));
         QCOMPARE(other->text(), button == 1 ? QStringLiteral("Archive") : QStringLiteral("Favorites"));
-        w->PM_LIBS->hide();
+        sbt::parts(w).PM_LIBS->hide();
 
         // The Like of that button now goes there.
         QTest::keyClick(w.get(), button == 1 ? Qt::Key_F1 : Qt::Key_F2);
@@ -707,33 +714,33 @@ private slots:
     // A press held still for about half a second opens the popup, and its release runs no Like.
     void longPressOpensPopup() {
         QWindow* win = w->windowHandle();
-        const QPoint at = w->btnLib2->mapTo(w.get(), w->btnLib2->rect().center());
+        const QPoint at = sbt::parts(w).btnLib2->mapTo(w.get(), sbt::parts(w).btnLib2->rect().center());
         QCursor::setPos(w->mapToGlobal(at));
         QTest::mousePress(win, Qt::LeftButton, {}, at);
-        QCOMPARE(w->PM_LIBSTag, 2);
+        QCOMPARE(sbt::parts(w).PM_LIBSTag, 2);
         QTest::qWait(200);
-        QVERIFY(!w->PM_LIBS->isVisible());
-        QTRY_VERIFY_WITH_TIMEOUT(w->PM_LIBS->isVisible(), 2000);
-        QVERIFY(menuEntry(w->PM_LIBS, QStringLiteral("Create new folder")));
-        QVERIFY(!w->btnLib2->isDown());
+        QVERIFY(!sbt::parts(w).PM_LIBS->isVisible());
+        QTRY_VERIFY_WITH_TIMEOUT(sbt::parts(w).PM_LIBS->isVisible(), 2000);
+        QVERIFY(menuEntry(sbt::parts(w).PM_LIBS, QStringLiteral("Create new folder")));
+        QVERIFY(!sbt::parts(w).btnLib2->isDown());
         QTest::mouseRelease(win, Qt::LeftButton, {}, at);
         QTest::qWait(50);
         QVERIFY(entries(lib("Archive")).isEmpty());
         QCOMPARE(nextSpy->count(), 0);
-        w->PM_LIBS->hide();
+        sbt::parts(w).PM_LIBS->hide();
     }
 
     // The right button opens the popup at once, as the buttons' context menu, and starts no long press.
     void rightClickOpensPopup() {
         QWindow* win = w->windowHandle();
-        const QPoint at = w->btnLib2->mapTo(w.get(), w->btnLib2->rect().center());
+        const QPoint at = sbt::parts(w).btnLib2->mapTo(w.get(), sbt::parts(w).btnLib2->rect().center());
         QCursor::setPos(w->mapToGlobal(at));
         QTest::mousePress(win, Qt::RightButton, {}, at);
-        QVERIFY(w->PM_LIBS->isVisible());
-        QCOMPARE(w->PM_LIBSTag, 2);
-        QVERIFY(!w->TimerLongClick->isActive());
-        QVERIFY(menuEntry(w->PM_LIBS, QStringLiteral("Favorites")));
-        w->PM_LIBS->hide();
+        QVERIFY(sbt::parts(w).PM_LIBS->isVisible());
+        QCOMPARE(sbt::parts(w).PM_LIBSTag, 2);
+        QVERIFY(!sbt::parts(w).TimerLongClick->isActive());
+        QVERIFY(menuEntry(sbt::parts(w).PM_LIBS, QStringLiteral("Favorites")));
+        sbt::parts(w).PM_LIBS->hide();
         QTest::mouseRelease(win, Qt::RightButton, {}, at);
         QCOMPARE(nextSpy->count(), 0);
     }
@@ -747,7 +754,7 @@ private slots:
     void noPopupWithoutStillPress() {
         QFETCH(bool, release);
         QWindow* win = w->windowHandle();
-        const QPoint at = w->btnLib1->mapTo(w.get(), w->btnLib1->rect().center());
+        const QPoint at = sbt::parts(w).btnLib1->mapTo(w.get(), sbt::parts(w).btnLib1->rect().center());
         QCursor::setPos(w->mapToGlobal(at));
         QTest::mousePress(win, Qt::LeftButton, {}, at);
         if (release) {
@@ -757,9 +764,9 @@ private slots:
             QTest::mouseMove(win, at + QPoint(3, 0));
         }
         QTest::qWait(800);
-        QVERIFY(!w->PM_LIBS->isVisible());
-        QVERIFY(!w->TimerLongClick->isActive());
-        QCOMPARE(w->TimerLongClickTag, 0);
+        QVERIFY(!sbt::parts(w).PM_LIBS->isVisible());
+        QVERIFY(!sbt::parts(w).TimerLongClick->isActive());
+        QCOMPARE(sbt::parts(w).TimerLongClickTag, 0);
         if (release) // the click itself was a Like
             QVERIFY(QFileInfo(lib("Favorites") + track).isFile());
         else
@@ -801,7 +808,7 @@ private slots:
                 });
             input->accept();
         });
-        w->actCreateNewLib->trigger();
+        sbt::parts(w).actCreateNewLib->trigger();
 
         QVERIFY2(errors.isEmpty(), qPrintable(errors.join('\n')));
         QCOMPARE(title, QStringLiteral("Create new folder"));
@@ -823,7 +830,7 @@ private slots:
             qobject_cast<QInputDialog*>(dialog)->setTextValue(QStringLiteral("Never"));
             qobject_cast<QInputDialog*>(dialog)->reject();
         });
-        w->actCreateNewLib->trigger();
+        sbt::parts(w).actCreateNewLib->trigger();
         QCOMPARE(entries(base), before);
     }
 
@@ -840,9 +847,9 @@ private slots:
         QVERIFY(sbtest::writeFile(lib("Archive") + track, "x"));
         QVERIFY(sbtest::writeFile(lib("Archive") + QStringLiteral("other.mp3"), "x"));
         w->updateButtons();
-        emit w->btnLib2->customContextMenuRequested(QPoint(5, 5));
-        QTRY_VERIFY(w->PM_LIBS->isVisible());
-        QAction* del = menuEntry(w->PM_LIBS, QStringLiteral("Delete from collection"));
+        emit sbt::parts(w).btnLib2->customContextMenuRequested(QPoint(5, 5));
+        QTRY_VERIFY(sbt::parts(w).PM_LIBS->isVisible());
+        QAction* del = menuEntry(sbt::parts(w).PM_LIBS, QStringLiteral("Delete from collection"));
         QVERIFY(del);
         QString question;
         answerNextDialog([&](QWidget* dialog) {
@@ -851,7 +858,7 @@ private slots:
             box->button(confirm ? QMessageBox::Yes : QMessageBox::No)->click();
         });
         del->trigger();
-        w->PM_LIBS->hide();
+        sbt::parts(w).PM_LIBS->hide();
 
         QVERIFY2(errors.isEmpty(), qPrintable(errors.join('\n')));
         QVERIFY2(question.contains(track) && question.contains(QStringLiteral("Archive")),
@@ -859,8 +866,8 @@ private slots:
         QCOMPARE(QFileInfo::exists(lib("Archive") + track), !confirm);
         QVERIFY(QFileInfo::exists(lib("Favorites") + track));
         QVERIFY(QFileInfo::exists(lib("Archive") + QStringLiteral("other.mp3")));
-        QCOMPARE(w->lbl_2_Count->text(), confirm ? QStringLiteral("[1]") : QStringLiteral("[2]"));
-        QCOMPARE(w->lbl_1_count->text(), QStringLiteral("[1]"));
+        QCOMPARE(sbt::parts(w).lbl_2_Count->text(), confirm ? QStringLiteral("[1]") : QStringLiteral("[2]"));
+        QCOMPARE(sbt::parts(w).lbl_1_count->text(), QStringLiteral("[1]"));
     }
 };
 

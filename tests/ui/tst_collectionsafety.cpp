@@ -2,6 +2,7 @@
 // hold ("..", separators, very long names, names that differ only in letter case), and never changes or
 // removes a file anywhere else, the source folder included. Every file of a sandbox around the base
 // folder is compared before and after each Like.
+#include "formMainAccess.h"
 #include "main.h"
 #include "sbtest.h"
 
@@ -86,7 +87,7 @@ private slots:
         QVERIFY(sbtest::writeFile(sandbox + QStringLiteral("escape.mp3"), "outside, keep me"));
 
         errors.clear();
-        TFormMain::errorReportHook = [this](const QString& text) { errors << text; };
+        TFormMainTestAccess::errorReportHook() = [this](const QString& text) { errors << text; };
         w = std::make_unique<TFormMain>();
         w->collections().setBase(base);
         w->initFolders(false);
@@ -94,12 +95,12 @@ private slots:
             sbtest::writeFile(base + QStringLiteral("Favorites/track.mp3"), "in the collection, keep me"));
         w->ScanFolder(music);
         w->session().options().playNextAfterCopy = false;
-        QVERIFY(w->actCommand1->isEnabled());
+        QVERIFY(sbt::parts(w).actCommand1->isEnabled());
         QVERIFY(errors.isEmpty());
     }
     void cleanup() {
         w.reset();
-        TFormMain::errorReportHook = {};
+        TFormMainTestAccess::errorReportHook() = {};
     }
 
     void likeStaysInsideBaseFolder_data() {
@@ -171,10 +172,10 @@ private slots:
         QFETCH(QString, file);
         QFETCH(QString, expected);
         w->collections().bind(1, collection);
-        w->currentFile = file;
+        sbt::parts(w).currentFile = file;
         const Snapshot before = snapshot(sandbox);
 
-        w->actCommand1->trigger();
+        sbt::parts(w).actCommand1->trigger();
 
         const Snapshot after = snapshot(sandbox);
         // Nothing that was there changed or went away.

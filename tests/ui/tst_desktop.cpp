@@ -5,6 +5,7 @@
 #include "desktopBus.h"
 #include "dorBass.h"
 #include "dorTools.h"
+#include "formMainAccess.h"
 #include "formMainRemote.h"
 #include "fsPath.h"
 #include "main.h"
@@ -96,10 +97,10 @@ private slots:
         QDir().mkpath(a + "sub");
     }
     void init() {
-        TFormMain::startPath.clear();
+        TFormMain::setStartPath({});
         startWindow();
         QVERIFY(form->openPath(a));
-        QCOMPARE(form->currentFolder, a);
+        QCOMPARE(sbt::parts(form).currentFolder, a);
     }
     void cleanup() { form.reset(); }
 
@@ -119,7 +120,7 @@ private slots:
         QFETCH(QString, track);
         std::unique_ptr<QMimeData> data(urls({QUrl::fromLocalFile(dropped)}));
         QVERIFY(dropOn(*form, data.get()));
-        QCOMPARE(form->currentFolder, folder);
+        QCOMPARE(sbt::parts(form).currentFolder, folder);
         if (!track.isEmpty())
             QCOMPARE(playing(*form), track);
         else if (folder == b)
@@ -150,7 +151,7 @@ private slots:
             data->setText(b);
         }
         QVERIFY(!dropOn(*form, data.get()));
-        QCOMPARE(form->currentFolder, a);
+        QCOMPARE(sbt::parts(form).currentFolder, a);
         QCOMPARE(playing(*form), before);
     }
 
@@ -168,10 +169,10 @@ private slots:
         QFETCH(QString, folder);
         QFETCH(QString, track);
         form.reset(); // remembers `a`
-        TFormMain::startPath = start;
+        TFormMain::setStartPath(start);
         startWindow();
-        TFormMain::startPath.clear();
-        QCOMPARE(form->currentFolder, folder);
+        TFormMain::setStartPath({});
+        QCOMPARE(sbt::parts(form).currentFolder, folder);
         QVERIFY(playing(*form).startsWith(folder));
         if (!track.isEmpty())
             QCOMPARE(playing(*form), track);

@@ -5,6 +5,7 @@
 #include "dorLanguage.h"
 #include "dorOptions.h"
 #include "dorTools.h"
+#include "formMainAccess.h"
 #include "form_about.h"
 #include "form_help.h"
 #include "form_options.h"
@@ -92,7 +93,7 @@ private:
 };
 
 void TestDialogs::initTestCase() {
-    TFormMain::errorReportHook = [this](const QString& text) { errors << text; };
+    TFormMainTestAccess::errorReportHook() = [this](const QString& text) { errors << text; };
 }
 
 void TestDialogs::init() {
@@ -106,7 +107,7 @@ void TestDialogs::optionsTextsFromActionAndLanguage() {
     writeIni(QStringLiteral("German.lng"));
     TFormMain w;
     QVERIFY(whileModal<TFormOptions>(
-        [&] { w.actOptions->trigger(); },
+        [&] { sbt::parts(w).actOptions->trigger(); },
         [&](TFormOptions* d) {
             QCOMPARE(d->windowTitle(), QStringLiteral("Einstellungen"));
             QCOMPARE(d->lblCaption->text(), QStringLiteral("Einstellungen"));
@@ -130,7 +131,7 @@ void TestDialogs::optionsShowStoredValues() {
     writeIni(QString(), "auto_play_next=0\r\nauto_offset=1\r\nrandom_play=yes\r\n");
     TFormMain w;
     const QString base = common(QStringLiteral("folder_lib"));
-    QVERIFY(whileModal<TFormOptions>([&] { w.actOptions->trigger(); },
+    QVERIFY(whileModal<TFormOptions>([&] { sbt::parts(w).actOptions->trigger(); },
                                      [&](TFormOptions* d) {
                                          QCOMPARE(d->edFolder->text(), base);
                                          QVERIFY(!d->cbPlayNextAfterCopy->isChecked());
@@ -160,7 +161,7 @@ void TestDialogs::optionsOkStoresAndApplies() {
     w.collections().bind(1, QStringLiteral("Car"));
     w.collections().bind(2, QStringLiteral("Temp"));
     const QString typed = sbtest::makeTempDir(QStringLiteral("typed")); // no trailing delimiter
-    QVERIFY(whileModal<TFormOptions>([&] { w.actOptions->trigger(); },
+    QVERIFY(whileModal<TFormOptions>([&] { sbt::parts(w).actOptions->trigger(); },
                                      [&](TFormOptions* d) {
                                          d->edFolder->setText(typed);
                                          d->cbPlayRandom->setChecked(true);
@@ -185,7 +186,7 @@ void TestDialogs::optionsOkStoresAndApplies() {
     QCOMPARE(w.collections().base(), typed + '/');
     QCOMPARE(w.collections().name(1), QStringLiteral("Favorites"));
     QCOMPARE(w.collections().name(2), QStringLiteral("Archive"));
-    QCOMPARE(w.lbl_1_collection->text(), QStringLiteral("Favorites"));
+    QCOMPARE(sbt::parts(w).lbl_1_collection->text(), QStringLiteral("Favorites"));
     for (const char* name : {"Favorites", "Archive", "Sport", "Car", "Temp"})
         QVERIFY2(QDir(typed).exists(QString::fromLatin1(name)), name);
 }
@@ -195,7 +196,7 @@ void TestDialogs::optionsOkWithoutChange() {
     TFormMain w;
     QVERIFY(QFile::remove(iniPath()));
     w.collections().bind(2, QStringLiteral("Sport"));
-    QVERIFY(whileModal<TFormOptions>([&] { w.actOptions->trigger(); },
+    QVERIFY(whileModal<TFormOptions>([&] { sbt::parts(w).actOptions->trigger(); },
                                      [](TFormOptions* d) { QTest::mouseClick(d->btnOK, Qt::LeftButton); }));
     QVERIFY(errors.isEmpty());
     const QByteArray ini = sbtest::readFile(iniPath());
@@ -209,7 +210,7 @@ void TestDialogs::optionsOkWithoutChange() {
 void TestDialogs::optionsChoosingGerman() {
     const Setup s = writeIni(QString());
     TFormMain w;
-    QVERIFY(whileModal<TFormOptions>([&] { w.actOptions->trigger(); },
+    QVERIFY(whileModal<TFormOptions>([&] { sbt::parts(w).actOptions->trigger(); },
                                      [](TFormOptions* d) {
                                          const QList<QListWidgetItem*> german = d->cbLanguage->findItems(
                                              QStringLiteral("German"), Qt::MatchExactly);
@@ -220,13 +221,13 @@ void TestDialogs::optionsChoosingGerman() {
                                      }));
     QVERIFY(errors.isEmpty());
     QCOMPARE(common(QStringLiteral("language")), QStringLiteral("German.lng"));
-    QCOMPARE(w.LanguageEngine->Language(), QStringLiteral("German"));
-    QCOMPARE(w.actOptions->text(), QStringLiteral("Einstellungen"));
+    QCOMPARE(sbt::parts(w).LanguageEngine->Language(), QStringLiteral("German"));
+    QCOMPARE(sbt::parts(w).actOptions->text(), QStringLiteral("Einstellungen"));
     for (const char* name : {"Favoriten", "Archiv", "Sport", "Auto", "Temp"})
         QVERIFY2(QDir(s.base).exists(QString::fromLatin1(name)), name);
     QCOMPARE(w.collections().name(1), QStringLiteral("Favoriten"));
     QCOMPARE(w.collections().name(2), QStringLiteral("Archiv"));
-    QCOMPARE(w.lbl_2_Collection->text(), QStringLiteral("Archiv"));
+    QCOMPARE(sbt::parts(w).lbl_2_Collection->text(), QStringLiteral("Archiv"));
 }
 
 void TestDialogs::optionsCancelChangesNothing_data() {
@@ -241,8 +242,8 @@ void TestDialogs::optionsCancelChangesNothing() {
     writeIni(QStringLiteral("Russian.lng"));
     TFormMain w;
     const QByteArray before = sbtest::readFile(iniPath());
-    const QString caption = w.actOptions->text();
-    QVERIFY(whileModal<TFormOptions>([&] { w.actOptions->trigger(); },
+    const QString caption = sbt::parts(w).actOptions->text();
+    QVERIFY(whileModal<TFormOptions>([&] { sbt::parts(w).actOptions->trigger(); },
                                      [&](TFormOptions* d) {
                                          d->edFolder->setText(QStringLiteral("/nowhere"));
                                          d->cbPlayRandom->setChecked(true);
@@ -261,13 +262,13 @@ void TestDialogs::optionsCancelChangesNothing() {
     QCOMPARE(common(QStringLiteral("random_play")), QStringLiteral("<missing>"));
     QCOMPARE(common(QStringLiteral("language")), QStringLiteral("Russian.lng"));
     QVERIFY(!w.session().options().randomPlay);
-    QCOMPARE(w.actOptions->text(), caption);
+    QCOMPARE(sbt::parts(w).actOptions->text(), caption);
 }
 
 void TestDialogs::optionsUnknownLanguage() {
     writeIni(QStringLiteral("Klingon.lng"));
     TFormMain w;
-    QVERIFY(whileModal<TFormOptions>([&] { w.actOptions->trigger(); },
+    QVERIFY(whileModal<TFormOptions>([&] { sbt::parts(w).actOptions->trigger(); },
                                      [](TFormOptions* d) {
                                          QVERIFY(d->cbLanguage->count() >= 3);
                                          QVERIFY(d->cbLanguage->selectedItems().isEmpty());
@@ -337,7 +338,7 @@ void TestDialogs::optionsFolderAsTyped() {
         QDir::current().entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
     {
         TFormMain w;
-        QVERIFY(whileModal<TFormOptions>([&] { w.actOptions->trigger(); },
+        QVERIFY(whileModal<TFormOptions>([&] { sbt::parts(w).actOptions->trigger(); },
                                          [&](TFormOptions* d) {
                                              d->edFolder->setText(fill(typed));
                                              d->btnOK->click();
@@ -383,7 +384,7 @@ void TestDialogs::optionsRefusesRelativeFolder() {
         }
     });
     answer.start();
-    QVERIFY(whileModal<TFormOptions>([&] { w.actOptions->trigger(); },
+    QVERIFY(whileModal<TFormOptions>([&] { sbt::parts(w).actOptions->trigger(); },
                                      [&](TFormOptions* d) {
                                          d->edFolder->setText(typed);
                                          if (byEnter)
@@ -475,7 +476,7 @@ void TestDialogs::helpThroughMainWindow() {
     writeIni(QStringLiteral("German.lng"));
     TFormMain w;
     const qsizetype before = logLines().size();
-    QVERIFY(whileModal<TFormHelp>([&] { w.actHelp->trigger(); },
+    QVERIFY(whileModal<TFormHelp>([&] { sbt::parts(w).actHelp->trigger(); },
                                   [&](TFormHelp* d) {
                                       QCOMPARE(d->windowTitle(), QStringLiteral("Hilfe"));
                                       QCOMPARE(d->lblCaption->text(), QStringLiteral("Hilfe"));
@@ -500,7 +501,7 @@ void TestDialogs::helpThroughMainWindow() {
     QCOMPARE(optionsBase->ReadInteger(help, "height", -1), 500);
     QCOMPARE(optionsBase->ReadInteger("LayoutLeft", "width", -1), 250);
 
-    QVERIFY(whileModal<TFormHelp>([&] { w.actHelp->trigger(); },
+    QVERIFY(whileModal<TFormHelp>([&] { sbt::parts(w).actHelp->trigger(); },
                                   [&](TFormHelp* d) {
                                       QCOMPARE(d->pos(), QPoint(40, 30));
                                       QCOMPARE(d->size(), QSize(700, 500));
@@ -513,7 +514,7 @@ void TestDialogs::helpThroughMainWindow() {
 void TestDialogs::helpWidthLimits() {
     writeIni(QString(), "[FormHelp]\r\nwidth=120\r\n[LayoutLeft]\r\nwidth=10\r\n");
     TFormMain w;
-    QVERIFY(whileModal<TFormHelp>([&] { w.actHelp->trigger(); },
+    QVERIFY(whileModal<TFormHelp>([&] { sbt::parts(w).actHelp->trigger(); },
                                   [&](TFormHelp* d) {
                                       QCOMPARE(d->width(), 200); // a stored width below 200 snaps back
                                       QCOMPARE(d->LayoutLeft->width(), 50);
@@ -530,7 +531,7 @@ void TestDialogs::helpWidthLimits() {
 
     optionsBase->WriteInteger(QStringLiteral("FormHelp"), QStringLiteral("width"), 900);
     optionsBase->WriteInteger(QStringLiteral("LayoutLeft"), QStringLiteral("width"), 5000);
-    QVERIFY(whileModal<TFormHelp>([&] { w.actHelp->trigger(); },
+    QVERIFY(whileModal<TFormHelp>([&] { sbt::parts(w).actHelp->trigger(); },
                                   [&](TFormHelp* d) { QCOMPARE(d->LayoutLeft->width(), 600); }));
 }
 
@@ -581,7 +582,7 @@ void TestDialogs::aboutThroughMainWindow() {
     writeIni(QStringLiteral("Russian.lng"));
     TFormMain w;
     QVERIFY(whileModal<TFormAbout>(
-        [&] { w.actAbout->trigger(); },
+        [&] { sbt::parts(w).actAbout->trigger(); },
         [](TFormAbout* d) {
             QCOMPARE(d->windowTitle(), QString::fromUtf8("О программе"));
             QCOMPARE(d->lblCaption->text(), QString::fromUtf8("О программе"));

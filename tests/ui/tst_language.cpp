@@ -5,6 +5,7 @@
 #include "dorLanguage.h"
 #include "dorOptions.h"
 #include "dorTools.h"
+#include "formMainAccess.h"
 #include "languageTexts.h"
 #include "main.h"
 #include "sbText.h"
@@ -471,19 +472,20 @@ void TstLanguage::englishFileHoldsBuiltInTexts() {
 void TstLanguage::germanStartAndSourceScan() {
     writeIni("German.lng");
     TFormMain w;
-    QCOMPARE(w.LanguageEngine->Folder(), getProgramFolder("Lang"));
-    QCOMPARE(w.LanguageEngine->Language(), QStringLiteral("German"));
-    QVERIFY(w.LanguageEngine->languages().contains("German.lng"));
-    QCOMPARE(w.actOptions->text(), QStringLiteral("Einstellungen"));
-    QCOMPARE(actionHint(w.actopenFolder), QString::fromUtf8("Ordner öffnen"));
-    QCOMPARE(w.btnFolder->toolTip(), QString::fromUtf8("Ordner öffnen")); // the button shows its action
-    QCOMPARE(w.lbl_1_like->text(), QString::fromUtf8("Gefällt mir!"));
-    QCOMPARE(w.lblCurrFolder->text(), QStringLiteral("Ordner:"));
+    QCOMPARE(sbt::parts(w).LanguageEngine->Folder(), getProgramFolder("Lang"));
+    QCOMPARE(sbt::parts(w).LanguageEngine->Language(), QStringLiteral("German"));
+    QVERIFY(sbt::parts(w).LanguageEngine->languages().contains("German.lng"));
+    QCOMPARE(sbt::parts(w).actOptions->text(), QStringLiteral("Einstellungen"));
+    QCOMPARE(actionHint(sbt::parts(w).actopenFolder), QString::fromUtf8("Ordner öffnen"));
+    QCOMPARE(sbt::parts(w).btnFolder->toolTip(),
+             QString::fromUtf8("Ordner öffnen")); // the button shows its action
+    QCOMPARE(sbt::parts(w).lbl_1_like->text(), QString::fromUtf8("Gefällt mir!"));
+    QCOMPARE(sbt::parts(w).lblCurrFolder->text(), QStringLiteral("Ordner:"));
     QCOMPARE(w.windowTitle(), sb::appCaption);
 
     // Ctrl+F11 writes the window's texts, now German, as a language file into the language folder.
     const QString folder = sbtest::makeTempDir("german-scan") + "/Lang/";
-    w.LanguageEngine->setFolder(folder);
+    sbt::parts(w).LanguageEngine->setFolder(folder);
     w.show();
     QApplication::setActiveWindow(&w);
     QVERIFY(QTest::qWaitForWindowActive(&w));
@@ -503,9 +505,9 @@ void TstLanguage::germanStartAndSourceScan() {
         QVERIFY2(!line.startsWith("Action1_hint"), qPrintable(line));
     }
     // The scan took the texts into an engine of its own: the one in use keeps the language and its list.
-    QCOMPARE(w.LanguageEngine->Language(), QStringLiteral("German"));
-    QVERIFY(w.LanguageEngine->languages().contains("German.lng"));
-    QCOMPARE(w.LanguageEngine->getText("def_libs", sb::defaultLibraries),
+    QCOMPARE(sbt::parts(w).LanguageEngine->Language(), QStringLiteral("German"));
+    QVERIFY(sbt::parts(w).LanguageEngine->languages().contains("German.lng"));
+    QCOMPARE(sbt::parts(w).LanguageEngine->getText("def_libs", sb::defaultLibraries),
              QStringLiteral("Favoriten,Archiv,Sport,Auto,Temp"));
 }
 
@@ -514,34 +516,34 @@ void TstLanguage::emptyLanguageKeepsBuiltInTexts() {
     const qsizetype before = logLines().size();
     TFormMain w;
     QVERIFY(logLines().mid(before).contains("initLanguage: "));
-    QCOMPARE(w.LanguageEngine->Language(), QString());
-    QVERIFY(w.LanguageEngine->languages().contains("English.lng"));
-    QCOMPARE(w.actOptions->text(), QStringLiteral("Options"));
-    QCOMPARE(w.lbl_1_like->text(), QStringLiteral("I Like!"));
-    QCOMPARE(w.LanguageEngine->getText("txt_version", "Version"), QStringLiteral("Version"));
+    QCOMPARE(sbt::parts(w).LanguageEngine->Language(), QString());
+    QVERIFY(sbt::parts(w).LanguageEngine->languages().contains("English.lng"));
+    QCOMPARE(sbt::parts(w).actOptions->text(), QStringLiteral("Options"));
+    QCOMPARE(sbt::parts(w).lbl_1_like->text(), QStringLiteral("I Like!"));
+    QCOMPARE(sbt::parts(w).LanguageEngine->getText("txt_version", "Version"), QStringLiteral("Version"));
 }
 
 void TstLanguage::laterTranslationKeepsWhatLabelsShow() {
     writeIni("German.lng");
     TFormMain w;
-    w.lblFolder->setText("/music/rock/");
-    w.lblTime->setText("00:01:02 / 00:03:04");
-    w.lblCurrentFile->setText("song.mp3");
-    w.lbl_1_collection->setText("Favoriten");
+    sbt::parts(w).lblFolder->setText("/music/rock/");
+    sbt::parts(w).lblTime->setText("00:01:02 / 00:03:04");
+    sbt::parts(w).lblCurrentFile->setText("song.mp3");
+    sbt::parts(w).lbl_1_collection->setText("Favoriten");
     // As after OK in the options dialog with another language chosen.
     optionsBase->WriteString("common", "language", "Russian.lng");
     w.initLanguage();
-    QCOMPARE(w.actOptions->text(), QString::fromUtf8("Настройки"));
-    QCOMPARE(w.lbl_1_like->text(), QString::fromUtf8("Нравится!"));
-    QCOMPARE(w.lblFolder->text(), QStringLiteral("/music/rock/"));
-    QCOMPARE(w.lblTime->text(), QStringLiteral("00:01:02 / 00:03:04"));
-    QCOMPARE(w.lblCurrentFile->text(), QStringLiteral("song.mp3"));
-    QCOMPARE(w.lbl_1_collection->text(), QStringLiteral("Favoriten"));
+    QCOMPARE(sbt::parts(w).actOptions->text(), QString::fromUtf8("Настройки"));
+    QCOMPARE(sbt::parts(w).lbl_1_like->text(), QString::fromUtf8("Нравится!"));
+    QCOMPARE(sbt::parts(w).lblFolder->text(), QStringLiteral("/music/rock/"));
+    QCOMPARE(sbt::parts(w).lblTime->text(), QStringLiteral("00:01:02 / 00:03:04"));
+    QCOMPARE(sbt::parts(w).lblCurrentFile->text(), QStringLiteral("song.mp3"));
+    QCOMPARE(sbt::parts(w).lbl_1_collection->text(), QStringLiteral("Favoriten"));
 
     // An empty choice leaves every text as it is.
     optionsBase->WriteString("common", "language", "");
     w.initLanguage();
-    QCOMPARE(w.actOptions->text(), QString::fromUtf8("Настройки"));
+    QCOMPARE(sbt::parts(w).actOptions->text(), QString::fromUtf8("Настройки"));
 }
 
 QTEST_MAIN(TstLanguage)

@@ -5,6 +5,7 @@
 #include "dorLanguage.h"
 #include "dorOptions.h"
 #include "dorTools.h"
+#include "formMainAccess.h"
 #include "form_about.h"
 #include "form_help.h"
 #include "form_log.h"
@@ -162,11 +163,11 @@ private:
 
 void TstLocalization::init() {
     errors.clear();
-    TFormMain::errorReportHook = [this](const QString& text) { errors << text; };
+    TFormMainTestAccess::errorReportHook() = [this](const QString& text) { errors << text; };
 }
 
 void TstLocalization::cleanup() {
-    TFormMain::errorReportHook = {};
+    TFormMainTestAccess::errorReportHook() = {};
     setCopySyncFailureForTests(0);
 }
 
@@ -186,7 +187,7 @@ void TstLocalization::scanKeepsLanguageThroughOptions() {
     const QString file = language + ".lng";
     const Setup s = writeIni(file);
     TFormMain w;
-    w.LanguageEngine->setFolder(lang);
+    sbt::parts(w).LanguageEngine->setFolder(lang);
     const TTexts texts = shipped(language);
     const QStringList libs = texts.value("def_libs").split(',');
 
@@ -195,12 +196,13 @@ void TstLocalization::scanKeepsLanguageThroughOptions() {
     QVERIFY(QTest::qWaitForWindowActive(&w));
     QTest::keyClick(&w, Qt::Key_F11, Qt::ControlModifier);
     QVERIFY(QFile::exists(lang + "SOURCE_FormMain.SRC"));
-    QCOMPARE(w.LanguageEngine->Language(), language);
-    QCOMPARE(w.LanguageEngine->languages().size(), 3);
-    QCOMPARE(w.LanguageEngine->getText("def_libs", sb::defaultLibraries), texts.value("def_libs"));
+    QCOMPARE(sbt::parts(w).LanguageEngine->Language(), language);
+    QCOMPARE(sbt::parts(w).LanguageEngine->languages().size(), 3);
+    QCOMPARE(sbt::parts(w).LanguageEngine->getText("def_libs", sb::defaultLibraries),
+             texts.value("def_libs"));
 
     QString folderCaption;
-    QVERIFY(whileModal<TFormOptions>([&] { w.actOptions->trigger(); },
+    QVERIFY(whileModal<TFormOptions>([&] { sbt::parts(w).actOptions->trigger(); },
                                      [&](TFormOptions* d) {
                                          folderCaption = d->lblFolder->text();
                                          d->accept();
@@ -208,9 +210,9 @@ void TstLocalization::scanKeepsLanguageThroughOptions() {
     QCOMPARE(folderCaption, texts.value("lblFolder"));
     QCOMPARE(optionsBase->ReadString("common", "language", "<missing>"), file);
     QCOMPARE(sbtest::readFile(iniPath()).contains("language=" + file.toUtf8() + "\r\n"), true);
-    QCOMPARE(w.actOptions->text(), texts.value("actOptions"));
-    QCOMPARE(w.lbl_1_collection->text(), libs.at(0));
-    QCOMPARE(w.lbl_2_Collection->text(), libs.at(1));
+    QCOMPARE(sbt::parts(w).actOptions->text(), texts.value("actOptions"));
+    QCOMPARE(sbt::parts(w).lbl_1_collection->text(), libs.at(0));
+    QCOMPARE(sbt::parts(w).lbl_2_Collection->text(), libs.at(1));
     // Only this language's collections exist: no English ones beside them.
     QStringList expected = libs;
     expected.sort();
@@ -261,7 +263,7 @@ void TstLocalization::qtTextsFollowLanguage() {
 
     // The file dialog: its cancel button and the label of its name field.
     QString dialogCancel;
-    QVERIFY(whileModal<QFileDialog>([&] { w.actopenFolder->trigger(); },
+    QVERIFY(whileModal<QFileDialog>([&] { sbt::parts(w).actopenFolder->trigger(); },
                                     [&](QFileDialog* d) {
                                         if (auto* b = d->findChild<QDialogButtonBox*>())
                                             dialogCancel = b->button(QDialogButtonBox::Cancel)->text();
@@ -287,23 +289,23 @@ void TstLocalization::messagesInLanguage() {
 
     // No collection chosen for the button.
     w.collections().bind(1, QString());
-    w.actCommand1->trigger();
+    sbt::parts(w).actCommand1->trigger();
     QCOMPARE(errors, QStringList{texts.value("txt_err_no_collection")});
 
     // The base folder vanished before the collection menu opened.
     errors.clear();
     const QString gone = s.base + "/gone/";
     w.collections().setBase(gone);
-    emit w.btnLib1->customContextMenuRequested(QPoint(5, 5));
+    emit sbt::parts(w).btnLib1->customContextMenuRequested(QPoint(5, 5));
     QCOMPARE(errors, QStringList{SbText::fill(texts.value("txt_err_base_missing"), {gone})});
 
     // A copy that did not reach the disk, with the system's reason.
     errors.clear();
     w.collections().setBase(s.base + '/');
     w.initFolders(false);
-    w.currentFile = track;
+    sbt::parts(w).currentFile = track;
     setCopySyncFailureForTests(ENOSPC);
-    w.actCommand1->trigger();
+    sbt::parts(w).actCommand1->trigger();
     waitForCopiesOnDisk();
     QTRY_COMPARE(errors.size(), 1);
     QCOMPARE(errors[0], SbText::fill(texts.value("txt_err_disk_removed"),
@@ -328,19 +330,20 @@ void TstLocalization::buttonsShowWholeTexts() {
         QApplication::processEvents();
         QTRY_VERIFY2(cutButtons(&w).isEmpty(), qPrintable(cutButtons(&w).join("; ")));
     }
-    QCOMPARE(w.button_options->toolButtonStyle(), Qt::ToolButtonIconOnly); // narrow: icons only
+    QCOMPARE(sbt::parts(w).button_options->toolButtonStyle(), Qt::ToolButtonIconOnly); // narrow: icons only
     w.resize(1280, 700);
-    QTRY_COMPARE(w.button_options->toolButtonStyle(), Qt::ToolButtonTextUnderIcon);
-    QVERIFY(w.button_options->width() >= 80 && w.button_help->width() >= 70 && w.button_about->width() >= 90);
+    QTRY_COMPARE(sbt::parts(w).button_options->toolButtonStyle(), Qt::ToolButtonTextUnderIcon);
+    QVERIFY(sbt::parts(w).button_options->width() >= 80 && sbt::parts(w).button_help->width() >= 70 &&
+            sbt::parts(w).button_about->width() >= 90);
 
     QStringList cut;
     const auto check = [&](QWidget* d) {
         QApplication::processEvents();
         cut << cutButtons(d);
     };
-    QVERIFY(whileModal<TFormOptions>([&] { w.actOptions->trigger(); }, check));
-    QVERIFY(whileModal<TFormHelp>([&] { w.actHelp->trigger(); }, check));
-    QVERIFY(whileModal<TFormAbout>([&] { w.actAbout->trigger(); }, check));
+    QVERIFY(whileModal<TFormOptions>([&] { sbt::parts(w).actOptions->trigger(); }, check));
+    QVERIFY(whileModal<TFormHelp>([&] { sbt::parts(w).actHelp->trigger(); }, check));
+    QVERIFY(whileModal<TFormAbout>([&] { sbt::parts(w).actAbout->trigger(); }, check));
     QVERIFY2(cut.isEmpty(), qPrintable(cut.join("; ")));
 }
 
@@ -355,7 +358,7 @@ void TstLocalization::fileDialogsReadable() {
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
 
-    QVERIFY(whileModal<QFileDialog>([&] { w.actopenFolder->trigger(); },
+    QVERIFY(whileModal<QFileDialog>([&] { sbt::parts(w).actopenFolder->trigger(); },
                                     [&](QFileDialog* d) {
                                         QVERIFY(QTest::qWaitForWindowExposed(d));
                                         checkListReadable(fileList(d), "file list");
@@ -363,7 +366,7 @@ void TstLocalization::fileDialogsReadable() {
                                     }));
     // The folder chooser of the options dialog.
     bool chooserSeen = false;
-    QVERIFY(whileModal<TFormOptions>([&] { w.actOptions->trigger(); },
+    QVERIFY(whileModal<TFormOptions>([&] { sbt::parts(w).actOptions->trigger(); },
                                      [&](TFormOptions* o) {
                                          o->edFolder->setText(s.base);
                                          chooserSeen = whileModal<QFileDialog>(
@@ -385,20 +388,20 @@ void TstLocalization::languageTextsArePlain() {
                                                    "lblCurrFolder=<b>Dir</b>:\r\n"));
     writeIni("Markup.lng");
     TFormMain w;
-    w.LanguageEngine->setFolder(lang);
+    sbt::parts(w).LanguageEngine->setFolder(lang);
     w.initLanguage();
-    w.ScanFolder(w.currentFolder); // puts lblCurrFolder's text on lbl_fm_1
+    w.ScanFolder(sbt::parts(w).currentFolder); // puts lblCurrFolder's text on lbl_fm_1
 
-    for (QLabel* l : {w.lbl_1_like, w.lbl_2_like, w.lbl_fm_1}) {
+    for (QLabel* l : {sbt::parts(w).lbl_1_like, sbt::parts(w).lbl_2_like, sbt::parts(w).lbl_fm_1}) {
         const QString text = l->text().trimmed();
         QVERIFY2(text.startsWith('<'), qPrintable(text));
         // Rendered as markup, the label would only be as wide as the words between the tags.
         QVERIFY2(l->sizeHint().width() >= l->fontMetrics().horizontalAdvance(text), qPrintable(text));
     }
     QTextDocument tip;
-    tip.setHtml(w.actOptions->toolTip());
+    tip.setHtml(sbt::parts(w).actOptions->toolTip());
     QCOMPARE(tip.toPlainText(), QStringLiteral("<u>Hint</u>"));
-    QCOMPARE(actionHint(w.actOptions), QStringLiteral("<u>Hint</u>"));
+    QCOMPARE(actionHint(sbt::parts(w).actOptions), QStringLiteral("<u>Hint</u>"));
 }
 
 void TstLocalization::logWindowUsesProgramStyle() {

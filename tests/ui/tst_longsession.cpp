@@ -5,6 +5,7 @@
 // part: this test runs there too.)
 #include "TrackList.h"
 #include "dorBass.h"
+#include "formMainAccess.h"
 #include "main.h"
 #include "safeCopy.h"
 #include "sbtest.h"
@@ -84,7 +85,7 @@ private slots:
         }
 
         QStringList errors;
-        TFormMain::errorReportHook = [&errors](const QString& text) { errors << text; };
+        TFormMainTestAccess::errorReportHook() = [&errors](const QString& text) { errors << text; };
         auto w = std::make_unique<TFormMain>();
         w->show();
         w->collections().setBase(base);
@@ -105,14 +106,16 @@ private slots:
                 return;
             played << now;
             const qsizetype n = played.size();
-            QAction* like = n % 3 == 0 ? w->actCommand1 : n % 5 == 0 ? w->actCommand2 : nullptr;
+            QAction* like = n % 3 == 0   ? sbt::parts(w).actCommand1
+                            : n % 5 == 0 ? sbt::parts(w).actCommand2
+                                         : nullptr;
             if (!like)
                 return;
             QTimer::singleShot(40, w.get(), [&, like, now] {
                 if (QFileInfo(w->session().player()->TrackFilename()).fileName() != now ||
                     !w->session().player()->isPlaying())
                     return; // ended meanwhile: not this track's like
-                (like == w->actCommand1 ? liked1 : liked2) << now;
+                (like == sbt::parts(w).actCommand1 ? liked1 : liked2) << now;
                 like->trigger();
             });
         });
@@ -120,13 +123,13 @@ private slots:
         w->ScanFolder(music);
         // The list keeps the file system's order; that is the order of play.
         QStringList listed;
-        for (int row = 0; row < w->trackModel->count(); ++row)
-            if (w->trackModel->entry(row).kind == TPlayList::kindTrack)
-                listed << w->trackModel->entry(row).description;
+        for (int row = 0; row < sbt::parts(w).trackModel->count(); ++row)
+            if (sbt::parts(w).trackModel->entry(row).kind == TPlayList::kindTrack)
+                listed << sbt::parts(w).trackModel->entry(row).description;
         QStringList sorted = listed;
         sorted.sort();
         QCOMPARE(sorted, names);
-        QCOMPARE(w->currentFile, listed.first());
+        QCOMPARE(sbt::parts(w).currentFile, listed.first());
         QVERIFY(w->session().player()->isPlaying());
         // The session's start: the window is up and its first track plays.
         settleQtPool();
@@ -134,8 +137,8 @@ private slots:
         const int threadsBefore = threads();
         watch.start();
 
-        QTRY_VERIFY_WITH_TIMEOUT(w->currentFile == listed.last() && !w->session().player()->isPlaying(),
-                                 300000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            sbt::parts(w).currentFile == listed.last() && !w->session().player()->isPlaying(), 300000);
         QTest::qWait(300);     // a last like's copy and notice settle
         waitForCopiesOnDisk(); // and its sync, whose worker then ends
         watch.stop();
@@ -164,7 +167,7 @@ private slots:
         QVERIFY2(threadsAfter == threadsBefore, qPrintable(threadNames()));
 
         w.reset();
-        TFormMain::errorReportHook = {};
+        TFormMainTestAccess::errorReportHook() = {};
     }
 };
 

@@ -3,6 +3,7 @@
 #include "dorOptions.h"
 #include "dorTools.h"
 #include "fifoWatch.h"
+#include "formMainAccess.h"
 #include "inOrder.h"
 #include "main.h"
 #include "sbWidgets.h"
@@ -176,14 +177,14 @@ private slots:
     void designTexts() {
         TFormMain w;
         QCOMPARE(w.windowTitle(), QStringLiteral("Sonabin Free 1.0"));
-        QCOMPARE(w.lbl_1_like->text(), QStringLiteral("I Like!"));
-        QCOMPARE(w.lblTime->text(), QStringLiteral("00:00:00"));
-        QVERIFY(w.imgPlay->isVisibleTo(w.btnPlay));
-        QVERIFY(!w.imgPause->isVisibleTo(w.btnPlay));
-        QCOMPARE(w.btnLib1->property("tag").toInt(), 1);
-        QCOMPARE(w.btnLib2->property("tag").toInt(), 2);
-        QCOMPARE(styleLookup(w.btnLib1), QStringLiteral("myLikeButton1"));
-        QCOMPARE(styleLookup(w.btnLib2), QStringLiteral("myLikeButton2"));
+        QCOMPARE(sbt::parts(w).lbl_1_like->text(), QStringLiteral("I Like!"));
+        QCOMPARE(sbt::parts(w).lblTime->text(), QStringLiteral("00:00:00"));
+        QVERIFY(sbt::parts(w).imgPlay->isVisibleTo(sbt::parts(w).btnPlay));
+        QVERIFY(!sbt::parts(w).imgPause->isVisibleTo(sbt::parts(w).btnPlay));
+        QCOMPARE(sbt::parts(w).btnLib1->property("tag").toInt(), 1);
+        QCOMPARE(sbt::parts(w).btnLib2->property("tag").toInt(), 2);
+        QCOMPARE(styleLookup(sbt::parts(w).btnLib1), QStringLiteral("myLikeButton1"));
+        QCOMPARE(styleLookup(sbt::parts(w).btnLib2), QStringLiteral("myLikeButton2"));
     }
 
     // The tool buttons switch to their text styles only above 600 pixels.
@@ -203,14 +204,15 @@ private slots:
         QFETCH(int, helpWidth);
         QFETCH(int, optionsWidth);
         TFormMain w;
-        w.LayoutTools->setFixedWidth(width);
-        w.LayoutTools->resize(width, w.LayoutTools->height());
+        sbt::parts(w).LayoutTools->setFixedWidth(width);
+        sbt::parts(w).LayoutTools->resize(width, sbt::parts(w).LayoutTools->height());
         w.LayoutToolsResize();
-        QCOMPARE(styleLookup(w.button_about), aboutStyle);
-        QCOMPARE(w.button_about->width(), aboutWidth);
-        QCOMPARE(w.button_help->width(), helpWidth);
-        QCOMPARE(w.button_options->width(), optionsWidth);
-        QCOMPARE(styleLookup(w.button_options), QString(width > 600 ? "gearbuttontext" : "gearbutton"));
+        QCOMPARE(styleLookup(sbt::parts(w).button_about), aboutStyle);
+        QCOMPARE(sbt::parts(w).button_about->width(), aboutWidth);
+        QCOMPARE(sbt::parts(w).button_help->width(), helpWidth);
+        QCOMPARE(sbt::parts(w).button_options->width(), optionsWidth);
+        QCOMPARE(styleLookup(sbt::parts(w).button_options),
+                 QString(width > 600 ? "gearbuttontext" : "gearbutton"));
     }
 
     // The player panel stays between 330 and 600 wide; the first Like button takes half the row minus 5,
@@ -229,9 +231,9 @@ private slots:
         w.resize(1200, 600);
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
-        w.Splitter1->setSizes({requested, 1200 - requested - 8});
+        sbt::parts(w).Splitter1->setSizes({requested, 1200 - requested - 8});
         QCoreApplication::processEvents();
-        QCOMPARE(w.pnlPlayer->width(), expected);
+        QCOMPARE(sbt::parts(w).pnlPlayer->width(), expected);
     }
 
     void likeButtonSplit_data() {
@@ -244,9 +246,9 @@ private slots:
         QFETCH(int, rowWidth);
         QFETCH(int, btnWidth);
         TFormMain w;
-        w.pnlCommandButtons->resize(rowWidth, 120);
+        sbt::parts(w).pnlCommandButtons->resize(rowWidth, 120);
         w.pnlPlayerResize();
-        QCOMPARE(w.btnLib1->width(), btnWidth);
+        QCOMPARE(sbt::parts(w).btnLib1->width(), btnWidth);
     }
 
     // First start: the settings file exists at once with counter=1; the next start counts 2; a counter of
@@ -330,13 +332,13 @@ private slots:
         };
         const QString before = look();
         QStringList shown;
-        TFormMain::errorReportHook = [&](const QString& text) { shown << text; };
+        TFormMainTestAccess::errorReportHook() = [&](const QString& text) { shown << text; };
         {
             TFormMain w;
             QCOMPARE(optionsBase->ReadInteger("common", "counter", 0), 1); // a first run on defaults
             w.optionsSave();                                               // as the options dialog's OK does
         }
-        TFormMain::errorReportHook = {};
+        TFormMainTestAccess::errorReportHook() = {};
         const QString after = look();
         // Put things back for the next tests before anything can fail.
         if (kind == QLatin1String("folder"))
@@ -364,7 +366,7 @@ private slots:
             QVERIFY(QTest::qWaitForWindowExposed(&w));
             w.move(40, 30);
             w.resize(1000, 640);
-            w.Splitter1->setSizes({420, 1000 - 420 - 8});
+            sbt::parts(w).Splitter1->setSizes({420, 1000 - 420 - 8});
             QCoreApplication::processEvents();
         }
         const QString ini = readIni();
@@ -409,10 +411,10 @@ private slots:
         TFormMain w;
         bool after = false;
         QStringList shown;
-        TFormMain::errorReportHook = [&](const QString& text) { shown << text; };
+        TFormMainTestAccess::errorReportHook() = [&](const QString& text) { shown << text; };
         w.runGuarded([] { throw SbError("Disk full"); });
         w.runGuarded([&] { after = true; });
-        TFormMain::errorReportHook = {};
+        TFormMainTestAccess::errorReportHook() = {};
         QVERIFY(after);
         QCOMPARE(shown, QStringList{"Disk full"});
         QVERIFY(logLines().contains("> Error: Disk full"));

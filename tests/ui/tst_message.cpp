@@ -1,5 +1,6 @@
 // The notification popup: placement, colours, the timer that is never restarted, and that showing a
 // notice never takes the activation from the main window.
+#include "formMainAccess.h"
 #include "form_message.h"
 #include "main.h"
 
@@ -158,17 +159,17 @@ void TestMessage::ownerKeepsItsKeys() {
 
 void TestMessage::mainWindowReusesOnePopup() {
     QStringList errors;
-    TFormMain::errorReportHook = [&](const QString& text) { errors << text; };
+    TFormMainTestAccess::errorReportHook() = [&](const QString& text) { errors << text; };
     {
         TFormMain w;
-        QVERIFY(!w.messWindow);
+        QVERIFY(!sbt::parts(w).messWindow);
         w.showInfo(QStringLiteral("Copy to collection"), QStringLiteral("/music/Favorites/a.mp3"), dmtInfo);
-        TFormMessage* popup = w.messWindow;
+        TFormMessage* popup = sbt::parts(w).messWindow;
         QVERIFY(popup);
         QVERIFY(popup->isVisible());
         QCOMPARE(popup->parentWidget(), &w);
         w.showInfo(QStringLiteral("File exists!"), QStringLiteral("File already exists: a.mp3"), dmtWarning);
-        QCOMPARE(w.messWindow, popup);
+        QCOMPARE(sbt::parts(w).messWindow, popup);
         QCOMPARE(popup->lblTitle->text(), QStringLiteral("File exists!"));
         QCOMPARE(popup->noticeColor(), TFormMessage::clrW);
         QCOMPARE(w.findChildren<TFormMessage*>().size(), 1);
@@ -177,7 +178,7 @@ void TestMessage::mainWindowReusesOnePopup() {
         w.showInfo(QStringLiteral("Copy to collection"), QStringLiteral("b.mp3"), dmtInfo);
         QVERIFY(popup->isVisible());
     }
-    TFormMain::errorReportHook = {};
+    TFormMainTestAccess::errorReportHook() = {};
     QVERIFY2(errors.isEmpty(), qPrintable(errors.join('\n')));
 }
 

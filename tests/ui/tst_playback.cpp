@@ -7,6 +7,7 @@
 #include "diagnosticLog.h"
 #include "dorBass.h"
 #include "engineDouble.h"
+#include "formMainAccess.h"
 #include "fsPath.h"
 #include "main.h"
 #include "sbtest.h"
@@ -54,15 +55,15 @@ struct Fixture {
             return false;
         w->session().options().autoOffset = autoOffset;
         w->session().options().randomPlay = random;
-        QObject::connect(w->actStop, &QAction::triggered, w.get(), [this] { ++stops; });
+        QObject::connect(sbt::parts(w).actStop, &QAction::triggered, w.get(), [this] { ++stops; });
         engine.opened.clear(); // the start folder (an earlier test's) played at creation
         w->ScanFolder(folder);
-        for (int row = 0; row < w->trackModel->count(); ++row)
-            if (w->trackModel->entry(row).kind == TPlayList::kindTrack)
-                tracks << w->trackModel->entry(row).description;
-        return w->trackModel->count() == 5 && tracks.size() == 3;
+        for (int row = 0; row < sbt::parts(w).trackModel->count(); ++row)
+            if (sbt::parts(w).trackModel->entry(row).kind == TPlayList::kindTrack)
+                tracks << sbt::parts(w).trackModel->entry(row).description;
+        return sbt::parts(w).trackModel->count() == 5 && tracks.size() == 3;
     }
-    int selected() const { return trackListSelectedRow(w->lbTracklist); }
+    int selected() const { return trackListSelectedRow(sbt::parts(w).lbTracklist); }
     QString playing() const { return QFileInfo(w->session().player()->TrackFilename()).fileName(); }
     void key(Qt::Key k) { QTest::keyClick(w.get(), k); }
 };
@@ -99,31 +100,31 @@ void TestPlayback::startingTrackShowsItsNameCounterAndTime() {
     QCOMPARE(f.playing(), f.tracks[0]);
     QCOMPARE(f.engine.currentState(), int(AudioActivity::Playing));
     QCOMPARE(f.engine.currentPosition(), 0);
-    QCOMPARE(w.currentFile, f.tracks[0]);
-    QCOMPARE(w.lblCurrentFile->text(), f.tracks[0]);
-    QCOMPARE(w.lbl_fm_1->text(), f.tracks[0] + "   ");
-    QCOMPARE(w.lbl_fm_2->text(), f.folder);
-    QCOMPARE(w.lblProgress->text(), QString("3 / 5 (60%)"));
-    QVERIFY(w.imgPause->isVisible());
-    QVERIFY(!w.imgPlay->isVisible());
-    QCOMPARE(w.TrackBar1->maximum(), 1588); // 15,876,000 bytes in units of 10,000, rounded
-    QCOMPARE(w.TrackBar1Tag, 0);
+    QCOMPARE(sbt::parts(w).currentFile, f.tracks[0]);
+    QCOMPARE(sbt::parts(w).lblCurrentFile->text(), f.tracks[0]);
+    QCOMPARE(sbt::parts(w).lbl_fm_1->text(), f.tracks[0] + "   ");
+    QCOMPARE(sbt::parts(w).lbl_fm_2->text(), f.folder);
+    QCOMPARE(sbt::parts(w).lblProgress->text(), QString("3 / 5 (60%)"));
+    QVERIFY(sbt::parts(w).imgPause->isVisible());
+    QVERIFY(!sbt::parts(w).imgPlay->isVisible());
+    QCOMPARE(sbt::parts(w).TrackBar1->maximum(), 1588); // 15,876,000 bytes in units of 10,000, rounded
+    QCOMPARE(sbt::parts(w).TrackBar1Tag, 0);
 
     // The total time shows by the first tick; the bar follows the position.
-    QTRY_COMPARE(w.lblTime->text(), QString("00:00 / 01:30"));
+    QTRY_COMPARE(sbt::parts(w).lblTime->text(), QString("00:00 / 01:30"));
     f.engine.current()->position = 65 * kBytesPerSecond;
-    QTRY_COMPARE(w.lblTime->text(), QString("01:05 / 01:30"));
-    QCOMPARE(w.TrackBar1->value(), 1147);   // 11,466,000 bytes
-    QCOMPARE(f.engine.setPositionCalls, 0); // the timer moving the bar never seeks
+    QTRY_COMPARE(sbt::parts(w).lblTime->text(), QString("01:05 / 01:30"));
+    QCOMPARE(sbt::parts(w).TrackBar1->value(), 1147); // 11,466,000 bytes
+    QCOMPARE(f.engine.setPositionCalls, 0);           // the timer moving the bar never seeks
 
     // Esc pauses and plays again, with the image in step.
     f.key(Qt::Key_Escape);
     QCOMPARE(f.engine.currentState(), int(AudioActivity::Paused));
-    QVERIFY(w.imgPlay->isVisible() && !w.imgPause->isVisible());
-    QCOMPARE(w.TrackBar1Tag, 1);
+    QVERIFY(sbt::parts(w).imgPlay->isVisible() && !sbt::parts(w).imgPause->isVisible());
+    QCOMPARE(sbt::parts(w).TrackBar1Tag, 1);
     f.key(Qt::Key_Escape);
     QCOMPARE(f.engine.currentState(), int(AudioActivity::Playing));
-    QVERIFY(w.imgPause->isVisible() && !w.imgPlay->isVisible());
+    QVERIFY(sbt::parts(w).imgPause->isVisible() && !sbt::parts(w).imgPlay->isVisible());
     QCOMPARE(f.engine.currentPosition(), 65 * kBytesPerSecond);
 }
 
@@ -133,8 +134,8 @@ void TestPlayback::nextInOrderStopsAfterTheLastEntry() {
     f.key(Qt::Key_F8);
     QCOMPARE(f.selected(), 3);
     QCOMPARE(f.playing(), f.tracks[1]);
-    QCOMPARE(f.w->lblProgress->text(), QString("4 / 5 (80%)"));
-    f.w->btnNext->click();
+    QCOMPARE(sbt::parts(f.w).lblProgress->text(), QString("4 / 5 (80%)"));
+    sbt::parts(f.w).btnNext->click();
     QCOMPARE(f.selected(), 4);
     QCOMPARE(f.playing(), f.tracks[2]);
 
@@ -146,7 +147,7 @@ void TestPlayback::nextInOrderStopsAfterTheLastEntry() {
     QCOMPARE(f.engine.currentState(), int(AudioActivity::Stopped));
     QVERIFY(!f.w->session().player()->timerActive());
     QCOMPARE(f.engine.opened, QStringList(f.tracks));
-    QVERIFY(f.w->imgPlay->isVisible());
+    QVERIFY(sbt::parts(f.w).imgPlay->isVisible());
 }
 
 void TestPlayback::endOfTrackStartsTheNextWithinTheTick() {
@@ -159,7 +160,7 @@ void TestPlayback::endOfTrackStartsTheNextWithinTheTick() {
     QVERIFY(f.w->session().player()->timerActive());
 
     // The last track's end stops playback with the last entry still selected.
-    QVERIFY(f.w->actNext->isEnabled());
+    QVERIFY(sbt::parts(f.w).actNext->isEnabled());
     f.key(Qt::Key_F8);
     QCOMPARE(f.playing(), f.tracks[2]);
     f.engine.current()->position = f.engine.current()->length;
@@ -167,8 +168,8 @@ void TestPlayback::endOfTrackStartsTheNextWithinTheTick() {
     QTest::qWait(600); // two more ticks' worth: nothing starts again
     QCOMPARE(f.selected(), 4);
     QCOMPARE(f.engine.opened, QStringList(f.tracks));
-    QVERIFY(f.w->imgPlay->isVisible());
-    QCOMPARE(f.w->TrackBar1->value(), 0);
+    QVERIFY(sbt::parts(f.w).imgPlay->isVisible());
+    QCOMPARE(sbt::parts(f.w).TrackBar1->value(), 0);
 }
 
 void TestPlayback::previousFromFirstTrackSelectsLastFolderEntry() {
@@ -176,7 +177,7 @@ void TestPlayback::previousFromFirstTrackSelectsLastFolderEntry() {
     QVERIFY(f.start("prev"));
     f.key(Qt::Key_F8);
     QCOMPARE(f.playing(), f.tracks[1]);
-    f.w->btnPrev->click();
+    sbt::parts(f.w).btnPrev->click();
     QCOMPARE(f.selected(), 2);
     QCOMPARE(f.playing(), f.tracks[0]);
 
@@ -208,13 +209,13 @@ void TestPlayback::previousFromFirstTrackSelectsLastFolderEntry() {
 void TestPlayback::randomWithOneTrackPlaysItAgain() {
     Fixture f;
     QVERIFY(f.start("single", false, true));
-    TPlayList* m = f.w->trackModel;
+    TPlayList* m = sbt::parts(f.w).trackModel;
     m->beginUpdate();
     m->clear();
     m->append("[Sub]", f.folder, QString(), TPlayList::kindFolder, "Sub");
     m->append("MP3", f.folder, f.tracks[0], TPlayList::kindTrack);
     m->endUpdate();
-    trackListSelectRow(f.w->lbTracklist, 1);
+    trackListSelectRow(sbt::parts(f.w).lbTracklist, 1);
     QCOMPARE(f.playing(), f.tracks[0]);
     const int opens = f.engine.opened.size();
     f.engine.current()->position = 30 * kBytesPerSecond;
@@ -249,7 +250,7 @@ void TestPlayback::randomPlaysOtherTracksOnly() {
         }
         const int row = f.selected();
         QVERIFY2(row >= 2 && row != previous, qPrintable(QString("%1 after %2").arg(row).arg(previous)));
-        QCOMPARE(f.playing(), f.w->trackModel->entry(row).description);
+        QCOMPARE(f.playing(), sbt::parts(f.w).trackModel->entry(row).description);
         QCOMPARE(f.engine.currentState(), int(AudioActivity::Playing));
         seen.insert(row);
         previous = row;
@@ -258,7 +259,7 @@ void TestPlayback::randomPlaysOtherTracksOnly() {
 
     // A folder without tracks: Next does nothing at all.
     f.w->ScanFolder(f.folder + "Sub");
-    QCOMPARE(f.w->trackModel->count(), 1);
+    QCOMPARE(sbt::parts(f.w).trackModel->count(), 1);
     const int opens = f.engine.opened.size();
     f.stops = 0;
     f.key(Qt::Key_F8);
@@ -304,32 +305,32 @@ void TestPlayback::namesThatAreNotUtf8PlayAndCopy() {
         QVERIFY(file && std::fputs("track", file) >= 0 && std::fclose(file) == 0);
     }
     f.w->ScanFolder(f.folder);
-    const TPlayList* m = f.w->trackModel;
+    const TPlayList* m = sbt::parts(f.w).trackModel;
     QCOMPARE(m->count(), 7); // [..], [Sub], the CP1251 folder, the Latin-1 track and three others
     QCOMPARE(m->entry(2).title.trimmed(), QString("[\uFFFD\uFFFD\uFFFD]"));
 
     // The track opens by its own bytes, the player panel shows it, and a Like copies it by them.
     const int row = f.w->getTrackIndexByName(pathFromBytes(latin1));
     QVERIFY(row > 2);
-    trackListSelectRow(f.w->lbTracklist, row);
+    trackListSelectRow(sbt::parts(f.w).lbTracklist, row);
     QCOMPARE(pathBytes(f.w->session().player()->TrackFilename()), folder + latin1);
     QCOMPARE(f.engine.currentState(), int(AudioActivity::Playing));
-    QCOMPARE(f.w->lblCurrentFile->text(), QString("Caf\uFFFD.mp3"));
+    QCOMPARE(sbt::parts(f.w).lblCurrentFile->text(), QString("Caf\uFFFD.mp3"));
     const QString base = sbtest::makeTempDir("base") + "/";
     f.w->collections().setBase(base);
     f.w->initFolders(false);
     f.w->session().options().playNextAfterCopy = false;
-    f.w->actCommand1->trigger();
+    sbt::parts(f.w).actCommand1->trigger();
     struct stat st {};
     QVERIFY(::stat(QByteArray(pathBytes(base + f.w->collections().name(1)) + "/" + latin1).constData(),
                    &st) == 0);
-    QCOMPARE(f.w->lbl_1_count->text(), QString("[1]"));
+    QCOMPARE(sbt::parts(f.w).lbl_1_count->text(), QString("[1]"));
 
     // The CP1251 folder opens and lists its track.
-    trackListSelectRow(f.w->lbTracklist, 2);
+    trackListSelectRow(sbt::parts(f.w).lbTracklist, 2);
     f.w->lbTracklistDblClick();
-    QCOMPARE(pathBytes(f.w->currentFolder), folder + cp1251Folder + "/");
-    QCOMPARE(f.w->trackModel->count(), 2);
+    QCOMPARE(pathBytes(sbt::parts(f.w).currentFolder), folder + cp1251Folder + "/");
+    QCOMPARE(sbt::parts(f.w).trackModel->count(), 2);
     QCOMPARE(pathBytes(f.w->session().player()->TrackFilename()), folder + cp1251Folder + "/" + latin1);
 }
 
@@ -374,22 +375,22 @@ void TestPlayback::playNeedsTheActiveWindow() {
 
     // Play and Play / Pause do nothing, whoever triggers them.
     const qint64 paused = f.engine.currentPosition();
-    f.w->actPlay->trigger();
-    f.w->actPlayPause->trigger();
+    sbt::parts(f.w).actPlay->trigger();
+    sbt::parts(f.w).actPlayPause->trigger();
     QCOMPARE(f.engine.currentState(), int(AudioActivity::Paused));
     QCOMPARE(f.engine.currentPosition(), paused);
-    QVERIFY(f.w->imgPlay->isVisible());
+    QVERIFY(sbt::parts(f.w).imgPlay->isVisible());
 
     // A track started meanwhile plays from its start, with the image and bar maximum set; the seek
     // guard stays on until the first tick.
-    f.w->actNext->trigger();
+    sbt::parts(f.w).actNext->trigger();
     QCOMPARE(f.playing(), f.tracks[1]);
     QCOMPARE(f.engine.currentState(), int(AudioActivity::Playing));
     QCOMPARE(f.engine.currentPosition(), 0);
-    QVERIFY(f.w->imgPause->isVisible() && !f.w->imgPlay->isVisible());
-    QCOMPARE(f.w->TrackBar1->maximum(), 1588);
-    QCOMPARE(f.w->TrackBar1Tag, 1);
-    QTRY_COMPARE(f.w->TrackBar1Tag, 0);
+    QVERIFY(sbt::parts(f.w).imgPause->isVisible() && !sbt::parts(f.w).imgPlay->isVisible());
+    QCOMPARE(sbt::parts(f.w).TrackBar1->maximum(), 1588);
+    QCOMPARE(sbt::parts(f.w).TrackBar1Tag, 1);
+    QTRY_COMPARE(sbt::parts(f.w).TrackBar1Tag, 0);
 }
 
 void TestPlayback::forwardAndRewindBySecondsOffset() {
@@ -397,7 +398,7 @@ void TestPlayback::forwardAndRewindBySecondsOffset() {
     QVERIFY(f.start("seek"));
     QCOMPARE(f.w->session().options().secondsOffset, 10);
     f.key(Qt::Key_F7);
-    f.w->btnForward->click();
+    sbt::parts(f.w).btnForward->click();
     QCOMPARE(f.engine.currentPosition(), 20 * kBytesPerSecond);
     f.key(Qt::Key_F6);
     QCOMPARE(f.engine.currentPosition(), 10 * kBytesPerSecond);
@@ -405,7 +406,7 @@ void TestPlayback::forwardAndRewindBySecondsOffset() {
     // In every state, and bounded at both ends.
     f.key(Qt::Key_Escape);
     QCOMPARE(f.engine.currentState(), int(AudioActivity::Paused));
-    f.w->btnRewind->click();
+    sbt::parts(f.w).btnRewind->click();
     f.key(Qt::Key_F6);
     QCOMPARE(f.engine.currentPosition(), 0);
     f.engine.current()->position = 85 * kBytesPerSecond;
@@ -427,14 +428,14 @@ void TestPlayback::draggingTheBar() {
     Fixture f;
     QVERIFY(f.start("bar"));
     f.engine.current()->position = 20 * kBytesPerSecond;
-    QTRY_COMPARE(f.w->TrackBar1->value(), 353); // 3,528,000 bytes
+    QTRY_COMPARE(sbt::parts(f.w).TrackBar1->value(), 353); // 3,528,000 bytes
     if (state == "paused")
         f.key(Qt::Key_Escape);
     else if (state == "stopped")
-        f.w->actStop->trigger();
+        sbt::parts(f.w).actStop->trigger();
 
     // What a drag of the handle does: the slider moves while held down.
-    QSlider* bar = f.w->TrackBar1;
+    QSlider* bar = sbt::parts(f.w).TrackBar1;
     bar->setSliderDown(true);
     bar->setSliderPosition(1000);
     bar->setSliderPosition(1200);
@@ -470,22 +471,22 @@ void TestPlayback::stopResetsTheBarAndKeepsTheTime() {
     Fixture f;
     QVERIFY(f.start("stop"));
     f.engine.current()->position = 5 * kBytesPerSecond;
-    QTRY_COMPARE(f.w->lblTime->text(), QString("00:05 / 01:30"));
-    QCOMPARE(f.w->TrackBar1->value(), 88);
+    QTRY_COMPARE(sbt::parts(f.w).lblTime->text(), QString("00:05 / 01:30"));
+    QCOMPARE(sbt::parts(f.w).TrackBar1->value(), 88);
 
-    f.w->actStop->trigger();
-    QCOMPARE(f.w->TrackBar1->value(), 0);
-    QCOMPARE(f.w->TrackBar1Tag, 1);
-    QCOMPARE(f.w->lblTime->text(), QString("00:05 / 01:30"));
-    QVERIFY(f.w->imgPlay->isVisible() && !f.w->imgPause->isVisible());
+    sbt::parts(f.w).actStop->trigger();
+    QCOMPARE(sbt::parts(f.w).TrackBar1->value(), 0);
+    QCOMPARE(sbt::parts(f.w).TrackBar1Tag, 1);
+    QCOMPARE(sbt::parts(f.w).lblTime->text(), QString("00:05 / 01:30"));
+    QVERIFY(sbt::parts(f.w).imgPlay->isVisible() && !sbt::parts(f.w).imgPause->isVisible());
     QCOMPARE(f.engine.currentState(), int(AudioActivity::Stopped));
     QTest::qWait(300);
-    QCOMPARE(f.w->lblTime->text(), QString("00:05 / 01:30"));
+    QCOMPARE(sbt::parts(f.w).lblTime->text(), QString("00:05 / 01:30"));
     QCOMPARE(f.engine.currentPosition(), 5 * kBytesPerSecond); // Stop keeps the stream's position
 
     // Play continues from there; the first tick brings the bar back.
     f.key(Qt::Key_Return);
-    QTRY_COMPARE(f.w->TrackBar1->value(), 88);
+    QTRY_COMPARE(sbt::parts(f.w).TrackBar1->value(), 88);
     QCOMPARE(f.engine.currentPosition(), 5 * kBytesPerSecond);
 }
 
@@ -515,10 +516,10 @@ void TestPlayback::unopenableFileIsPassedOver() {
     QVERIFY(QTest::qWaitForWindowActive(&w));
     QVERIFY(w.session().player()->Valid());
     w.ScanFolder(folder);
-    QCOMPARE(w.trackModel->count(), 4);
+    QCOMPARE(sbt::parts(w).trackModel->count(), 4);
     QTRY_VERIFY(w.session().player()->Position() > 0);
-    const QString middle = folder + w.trackModel->entry(2).description;
-    const QString last = folder + w.trackModel->entry(3).description;
+    const QString middle = folder + sbt::parts(w).trackModel->entry(2).description;
+    const QString last = folder + sbt::parts(w).trackModel->entry(3).description;
     if (deleted)
         QVERIFY(QFile::remove(middle));
     else
@@ -529,7 +530,7 @@ void TestPlayback::unopenableFileIsPassedOver() {
     QCOMPARE(w.session().player()->TrackFilename(), middle);
     QCOMPARE(w.session().player()->isPlaying(), false);
     QTRY_COMPARE(w.session().player()->TrackFilename(), last);
-    QCOMPARE(trackListSelectedRow(w.lbTracklist), 3);
+    QCOMPARE(trackListSelectedRow(sbt::parts(w).lbTracklist), 3);
     QVERIFY(w.session().player()->isPlaying());
     QTRY_VERIFY(w.session().player()->Position() > 0);
     const QStringList log = logLines().mid(logStart).filter("playTrack (start)");

@@ -6,6 +6,7 @@
 #include "dorLanguage.h"
 #include "dorOptions.h"
 #include "dorTools.h"
+#include "formMainAccess.h"
 #include "form_message.h"
 #include "form_options.h"
 #include "main.h"
@@ -104,23 +105,25 @@ class TestSorting : public QObject {
         w->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(w.get()));
         tracks.clear();
-        for (int row = 0; row < w->trackModel->count(); ++row)
-            if (w->trackModel->entry(row).kind == TPlayList::kindTrack)
-                tracks << w->trackModel->entry(row).description;
+        for (int row = 0; row < sbt::parts(w).trackModel->count(); ++row)
+            if (sbt::parts(w).trackModel->entry(row).kind == TPlayList::kindTrack)
+                tracks << sbt::parts(w).trackModel->entry(row).description;
     }
 
     int rowOf(const QString& name) const { return w->getTrackIndexByName(name); }
     void playTrackNamed(const QString& name) {
-        trackListSelectRow(w->lbTracklist, rowOf(name));
-        QCOMPARE(w->currentFile, name);
+        trackListSelectRow(sbt::parts(w).lbTracklist, rowOf(name));
+        QCOMPARE(sbt::parts(w).currentFile, name);
     }
     QString noticeText() const {
-        return w->messWindow && w->messWindow->isVisible() ? w->messWindow->lblMessage->text() : QString();
+        return sbt::parts(w).messWindow && sbt::parts(w).messWindow->isVisible()
+                   ? sbt::parts(w).messWindow->lblMessage->text()
+                   : QString();
     }
-    QColor noticeColor() const { return w->messWindow->noticeColor(); }
+    QColor noticeColor() const { return sbt::parts(w).messWindow->noticeColor(); }
     void checkPlaysFromStart(const QString& name) {
-        QCOMPARE(w->currentFile, name);
-        QCOMPARE(trackListSelectedRow(w->lbTracklist), rowOf(name));
+        QCOMPARE(sbt::parts(w).currentFile, name);
+        QCOMPARE(trackListSelectedRow(sbt::parts(w).lbTracklist), rowOf(name));
         QCOMPARE(QFileInfo(w->session().player()->TrackFilename()).fileName(), name);
         QVERIFY(w->session().player()->isPlaying());
         QVERIFY(w->session().player()->Position() < w->session().player()->SecondsToPosition(2));
@@ -139,16 +142,16 @@ private slots:
     }
     void init() {
         errors.clear();
-        TFormMain::errorReportHook = [this](const QString& text) { errors << text; };
+        TFormMainTestAccess::errorReportHook() = [this](const QString& text) { errors << text; };
         base = sbtest::makeTempDir(QStringLiteral("collections")) + QLatin1Char('/');
         start();
         QCOMPARE(tracks.size(), 4);
-        QCOMPARE(w->currentFile, tracks[0]);
+        QCOMPARE(sbt::parts(w).currentFile, tracks[0]);
     }
     void cleanup() {
         w.reset();
         waitForCopiesOnDisk();
-        TFormMain::errorReportHook = {};
+        TFormMainTestAccess::errorReportHook() = {};
         QVERIFY2(errors.isEmpty(), qPrintable(errors.join('\n')));
     }
 
@@ -156,29 +159,29 @@ private slots:
 
     // Two Likes taken back two deep: the newest first; each recounts, tells, and plays that track again.
     void takesBackTwoDeep() {
-        QVERIFY(!w->actUndoLike->isEnabled());
+        QVERIFY(!sbt::parts(w).actUndoLike->isEnabled());
         QTest::keyClick(w.get(), Qt::Key_F1); // tracks[0] into Favorites; tracks[1] plays
         QTest::keyClick(w.get(), Qt::Key_F2); // tracks[1] into Archive; tracks[2] plays
-        QCOMPARE(w->currentFile, tracks[2]);
+        QCOMPARE(sbt::parts(w).currentFile, tracks[2]);
         QCOMPARE(entries(lib("Favorites")), QStringList{tracks[0]});
         QCOMPARE(entries(lib("Archive")), QStringList{tracks[1]});
-        QVERIFY(w->actUndoLike->isEnabled());
+        QVERIFY(sbt::parts(w).actUndoLike->isEnabled());
 
         pressUndo();
         QCOMPARE(entries(lib("Archive")), QStringList());
         QCOMPARE(entries(lib("Favorites")), QStringList{tracks[0]});
-        QCOMPARE(w->lbl_2_Count->text(), QStringLiteral("[0]"));
-        QCOMPARE(w->lbl_1_count->text(), QStringLiteral("[1]"));
+        QCOMPARE(sbt::parts(w).lbl_2_Count->text(), QStringLiteral("[0]"));
+        QCOMPARE(sbt::parts(w).lbl_1_count->text(), QStringLiteral("[1]"));
         QCOMPARE(noticeText(), QStringLiteral("Like taken back: ") + tracks[1]);
         QCOMPARE(noticeColor(), TFormMessage::clrI);
         checkPlaysFromStart(tracks[1]);
 
         pressUndo();
         QCOMPARE(entries(lib("Favorites")), QStringList());
-        QCOMPARE(w->lbl_1_count->text(), QStringLiteral("[0]"));
+        QCOMPARE(sbt::parts(w).lbl_1_count->text(), QStringLiteral("[0]"));
         QCOMPARE(noticeText(), QStringLiteral("Like taken back: ") + tracks[0]);
         checkPlaysFromStart(tracks[0]);
-        QVERIFY(!w->actUndoLike->isEnabled());
+        QVERIFY(!sbt::parts(w).actUndoLike->isEnabled());
 
         // Nothing is left to take back: the key does nothing at all.
         const qsizetype before = logLines().size();
@@ -216,9 +219,9 @@ private slots:
         QVERIFY(noticeText().contains(QStringLiteral("left in place")));
         QCOMPARE(noticeColor(), TFormMessage::clrW);
         QVERIFY(startedSince(before).isEmpty()); // nothing was taken back, so nothing plays again
-        QCOMPARE(w->currentFile, tracks[1]);
-        QCOMPARE(w->lbl_1_count->text(), QStringLiteral("[1]"));
-        QVERIFY(!w->actUndoLike->isEnabled());
+        QCOMPARE(sbt::parts(w).currentFile, tracks[1]);
+        QCOMPARE(sbt::parts(w).lbl_1_count->text(), QStringLiteral("[1]"));
+        QVERIFY(!sbt::parts(w).actUndoLike->isEnabled());
     }
 
     // A Like that found the file already there made no copy: the take-back skips it for the one before.
@@ -232,7 +235,7 @@ private slots:
         QCOMPARE(sbtest::readFile(lib("Favorites") + tracks[1]), QByteArray("theirs"));
         QVERIFY(entries(lib("Archive")).isEmpty());
         QCOMPARE(noticeText(), QStringLiteral("Like taken back: ") + tracks[0]);
-        QVERIFY(!w->actUndoLike->isEnabled());
+        QVERIFY(!sbt::parts(w).actUndoLike->isEnabled());
     }
 
     // A held Ctrl+Z sends one press and then auto-repeated ones: only one Like is taken back.
@@ -265,7 +268,7 @@ private slots:
         QFETCH(bool, stopped);
         QTest::keyClick(w.get(),
                         Qt::Key_F1); // something to take back: a disabled action's key is not watched
-        QVERIFY(w->actUndoLike->isEnabled());
+        QVERIFY(sbt::parts(w).actUndoLike->isEnabled());
         QWindow* window = w->windowHandle();
         QKeyEvent release(QEvent::KeyRelease, Qt::Key_Z, Qt::ControlModifier, QStringLiteral("\x1a"));
         release.setTimestamp(500000);
@@ -288,19 +291,19 @@ private slots:
 
     // The buttons' popup offers the take-back, greyed while there is nothing to take back.
     void popupOffersTheTakeBack() {
-        w->PM_LIBSTag = 1;
-        w->PM_LIBSPopup(w->PM_LIBS);
-        QVERIFY(w->PM_LIBS->actions().contains(w->actUndoLike));
-        QVERIFY(!w->actUndoLike->isEnabled());
+        sbt::parts(w).PM_LIBSTag = 1;
+        w->PM_LIBSPopup(sbt::parts(w).PM_LIBS);
+        QVERIFY(sbt::parts(w).PM_LIBS->actions().contains(sbt::parts(w).actUndoLike));
+        QVERIFY(!sbt::parts(w).actUndoLike->isEnabled());
 
         QTest::keyClick(w.get(), Qt::Key_F1);
-        w->PM_LIBSPopup(w->PM_LIBS);
-        QVERIFY(w->PM_LIBS->actions().contains(w->actUndoLike));
-        QVERIFY(w->actUndoLike->isEnabled());
-        w->PM_LIBS->popup(w->btnLib1->mapToGlobal(QPoint(10, 10)));
-        QVERIFY(QTest::qWaitForWindowExposed(w->PM_LIBS));
-        w->PM_LIBS->setActiveAction(w->actUndoLike);
-        QTest::keyClick(w->PM_LIBS, Qt::Key_Return);
+        w->PM_LIBSPopup(sbt::parts(w).PM_LIBS);
+        QVERIFY(sbt::parts(w).PM_LIBS->actions().contains(sbt::parts(w).actUndoLike));
+        QVERIFY(sbt::parts(w).actUndoLike->isEnabled());
+        sbt::parts(w).PM_LIBS->popup(sbt::parts(w).btnLib1->mapToGlobal(QPoint(10, 10)));
+        QVERIFY(QTest::qWaitForWindowExposed(sbt::parts(w).PM_LIBS));
+        sbt::parts(w).PM_LIBS->setActiveAction(sbt::parts(w).actUndoLike);
+        QTest::keyClick(sbt::parts(w).PM_LIBS, Qt::Key_Return);
         QVERIFY(entries(lib("Favorites")).isEmpty());
         checkPlaysFromStart(tracks[0]);
     }
@@ -318,7 +321,7 @@ private slots:
         QVERIFY(entries(lib("Favorites")).isEmpty());
         QCOMPARE(noticeText(), QStringLiteral("Like taken back: ") + tracks[0]);
         QVERIFY(startedSince(before).isEmpty());
-        QCOMPARE(w->currentFile, QStringLiteral("zz.mp3"));
+        QCOMPARE(sbt::parts(w).currentFile, QStringLiteral("zz.mp3"));
     }
 
     // The notice comes from the language.
@@ -326,7 +329,7 @@ private slots:
         const QString folder = sbtest::makeTempDir(QStringLiteral("lang"));
         QVERIFY(sbtest::writeFile(folder + QStringLiteral("/Test.lng"),
                                   "txt_like_taken_back=Zurückgenommen: %1\n"));
-        w->LanguageEngine->LoadFromFile(QStringLiteral("Test.lng"), folder);
+        sbt::parts(w).LanguageEngine->LoadFromFile(QStringLiteral("Test.lng"), folder);
         QTest::keyClick(w.get(), Qt::Key_F1);
         pressUndo();
         QCOMPARE(noticeText(), QStringLiteral("Zurückgenommen: ") + tracks[0]);
@@ -334,7 +337,7 @@ private slots:
 
     // --- the sorted marks ---
 
-    int marksOf(const QString& name) const { return w->trackModel->sortedMarks(rowOf(name)); }
+    int marksOf(const QString& name) const { return sbt::parts(w).trackModel->sortedMarks(rowOf(name)); }
 
     // Marks come from the listing at the scan, and follow a Like, a take-back and a rebinding.
     void marksFollowLikesTakeBacksAndBindings() {
@@ -345,7 +348,7 @@ private slots:
         QCOMPARE(marksOf(tracks[3]), int(TSortedIndex::inCollection2));
         QCOMPARE(marksOf(tracks[0]), 0);
 
-        QSignalSpy repaint(w->trackModel, &QAbstractItemModel::dataChanged);
+        QSignalSpy repaint(sbt::parts(w).trackModel, &QAbstractItemModel::dataChanged);
         QTest::keyClick(w.get(), Qt::Key_F1);
         QCOMPARE(marksOf(tracks[0]), int(TSortedIndex::inCollection1));
         QVERIFY(!repaint.isEmpty());
@@ -363,10 +366,10 @@ private slots:
 
         // Rebinding a button lists its new collection; both buttons on one collection give both marks.
         for (int button : {1, 2}) {
-            w->PM_LIBSTag = button;
-            w->PM_LIBSPopup(w->PM_LIBS);
+            sbt::parts(w).PM_LIBSTag = button;
+            w->PM_LIBSPopup(sbt::parts(w).PM_LIBS);
             QAction* sport = nullptr;
-            for (QAction* a : w->PM_LIBS->actions())
+            for (QAction* a : sbt::parts(w).PM_LIBS->actions())
                 if (a->text() == QStringLiteral("Sport"))
                     sport = a;
             QVERIFY(sport);
@@ -385,7 +388,7 @@ private slots:
         QVERIFY(QDir(music).mkdir(QStringLiteral("sub")));
         w->ScanFolder(music);
         QDir(music).rmdir(QStringLiteral("sub"));
-        QCOMPARE(w->trackModel->sortedMarks(rowOf(QStringLiteral("sub"))), 0);
+        QCOMPARE(sbt::parts(w).trackModel->sortedMarks(rowOf(QStringLiteral("sub"))), 0);
     }
 
     // The delegate paints a dot in each collection's button colour, and none on unsorted entries.
@@ -396,10 +399,10 @@ private slots:
         QVERIFY(sbtest::writeFile(lib("Archive") + tracks[3], "x"));
         w->ScanFolder(music);
         QCoreApplication::processEvents();
-        const QImage image = w->lbTracklist->viewport()->grab().toImage();
+        const QImage image = sbt::parts(w).lbTracklist->viewport()->grab().toImage();
         // The right end of the entry, where the marks go.
         const auto rect = [&](const QString& name) {
-            QRect r = w->lbTracklist->visualRect(w->trackModel->index(rowOf(name)));
+            QRect r = sbt::parts(w).lbTracklist->visualRect(sbt::parts(w).trackModel->index(rowOf(name)));
             r.setLeft(r.right() - 60);
             return QRect(r.topLeft() * image.devicePixelRatio(), r.size() * image.devicePixelRatio());
         };
@@ -425,7 +428,7 @@ private slots:
             d->cbSkipSorted->setChecked(true);
             d->accept();
         });
-        w->actOptions->trigger();
+        sbt::parts(w).actOptions->trigger();
         QVERIFY(w->session().options().skipSorted);
         QVERIFY(sbtest::readFile(iniPath()).contains("skip_sorted=1"));
         w.reset();
@@ -449,24 +452,25 @@ private slots:
         QVERIFY(sbtest::writeFile(lib("Archive") + tracks[2], "x"));
         w->ScanFolder(music);
         w->session().options().skipSorted = skip;
-        QCOMPARE(w->currentFile, tracks[0]);
+        QCOMPARE(sbt::parts(w).currentFile, tracks[0]);
         const auto next = [&] {
             if (!byEnd) {
                 QTest::keyClick(w.get(), Qt::Key_F8);
                 return;
             }
-            const QString before = w->currentFile;
+            const QString before = sbt::parts(w).currentFile;
             w->session().player()->setPosition(w->session().player()->PositionMax() - 1000);
-            QTRY_VERIFY_WITH_TIMEOUT(w->currentFile != before || !w->session().player()->timerActive(), 5000);
+            QTRY_VERIFY_WITH_TIMEOUT(
+                sbt::parts(w).currentFile != before || !w->session().player()->timerActive(), 5000);
         };
         next();
-        QCOMPARE(w->currentFile, skip ? tracks[3] : tracks[1]);
+        QCOMPARE(sbt::parts(w).currentFile, skip ? tracks[3] : tracks[1]);
         QVERIFY(w->session().player()->isPlaying());
         if (!skip)
             return;
         // Nothing unsorted after it: the end, as after the last entry.
         next();
-        QCOMPARE(w->currentFile, tracks[3]);
+        QCOMPARE(sbt::parts(w).currentFile, tracks[3]);
         QVERIFY(!w->session().player()->isPlaying());
     }
 
@@ -480,10 +484,10 @@ private slots:
         QSet<QString> landed;
         for (int i = 0; i < 60; ++i) {
             QTest::keyClick(w.get(), Qt::Key_F8);
-            const int row = trackListSelectedRow(w->lbTracklist);
+            const int row = trackListSelectedRow(sbt::parts(w).lbTracklist);
             QVERIFY(!w->isSortedRow(row));
-            if (w->trackModel->entry(row).kind == TPlayList::kindTrack)
-                landed << w->trackModel->entry(row).description;
+            if (sbt::parts(w).trackModel->entry(row).kind == TPlayList::kindTrack)
+                landed << sbt::parts(w).trackModel->entry(row).description;
         }
         QCOMPARE(landed, (QSet<QString>{tracks[0], tracks[3]}));
 
@@ -491,9 +495,9 @@ private slots:
         w->session().options().skipSorted = false;
         for (int i = 0; i < 80; ++i) {
             QTest::keyClick(w.get(), Qt::Key_F8);
-            const int row = trackListSelectedRow(w->lbTracklist);
-            if (w->trackModel->entry(row).kind == TPlayList::kindTrack)
-                landed << w->trackModel->entry(row).description;
+            const int row = trackListSelectedRow(sbt::parts(w).lbTracklist);
+            if (sbt::parts(w).trackModel->entry(row).kind == TPlayList::kindTrack)
+                landed << sbt::parts(w).trackModel->entry(row).description;
         }
         QCOMPARE(landed.size(), 4);
     }

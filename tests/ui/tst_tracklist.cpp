@@ -3,6 +3,7 @@
 #include "diagnosticLog.h"
 #include "dorBass.h"
 #include "folderListing.h"
+#include "formMainAccess.h"
 #include "fsPath.h"
 #include "main.h"
 #include "sbtest.h"
@@ -101,7 +102,7 @@ void TestTrackList::init() {
     form->show();
     QVERIFY(QTest::qWaitForWindowExposed(form.get()));
     stops = 0;
-    connect(form->actStop, &QAction::triggered, form.get(), [this] { ++stops; });
+    connect(sbt::parts(form).actStop, &QAction::triggered, form.get(), [this] { ++stops; });
 }
 
 void TestTrackList::cleanup() {
@@ -117,7 +118,7 @@ void TestTrackList::scan(const QString& folder) {
 }
 
 QPoint TestTrackList::rowCentre(int row) const {
-    return form->lbTracklist->visualRect(form->trackModel->index(row)).center();
+    return sbt::parts(form).lbTracklist->visualRect(sbt::parts(form).trackModel->index(row)).center();
 }
 
 // --- the view's events ---
@@ -202,15 +203,16 @@ void TestTrackList::rowsAreSeventyPixelsHigh() {
     QVERIFY(QDir(dir).mkdir("Sub"));
     writeTrack(dir + "/t.mp3");
     scan(dir);
-    QCOMPARE(form->trackModel->count(), 3);
+    QCOMPARE(sbt::parts(form).trackModel->count(), 3);
     for (int row = 0; row < 3; ++row)
-        QCOMPARE(form->lbTracklist->visualRect(form->trackModel->index(row)).height(), 70);
+        QCOMPARE(sbt::parts(form).lbTracklist->visualRect(sbt::parts(form).trackModel->index(row)).height(),
+                 70);
     // Drawing every kind of entry, selected and not, with the pictures the window gives.
-    const auto* delegate = qobject_cast<TTrackListDelegate*>(form->lbTracklist->itemDelegate());
+    const auto* delegate = qobject_cast<TTrackListDelegate*>(sbt::parts(form).lbTracklist->itemDelegate());
     QVERIFY(delegate);
     QVERIFY(!delegate->icon(TPlayList::kindTrack).isNull());
     QVERIFY(!delegate->icon(TPlayList::kindFolder).isNull());
-    QVERIFY(!form->lbTracklist->grab().isNull());
+    QVERIFY(!sbt::parts(form).lbTracklist->grab().isNull());
 
     // Rows span the view; a list long enough for a vertical scroll bar gets no horizontal one.
     const QString longer = sbtest::makeTempDir("longer");
@@ -218,10 +220,10 @@ void TestTrackList::rowsAreSeventyPixelsHigh() {
         QVERIFY(sbtest::writeFile(longer + QString("/%1.mp3").arg(i), QByteArray()));
     scan(longer);
     QApplication::processEvents();
-    QVERIFY(form->lbTracklist->verticalScrollBar()->isVisible());
-    QVERIFY(!form->lbTracklist->horizontalScrollBar()->isVisible());
-    QCOMPARE(form->lbTracklist->visualRect(form->trackModel->index(0)).width(),
-             form->lbTracklist->viewport()->width());
+    QVERIFY(sbt::parts(form).lbTracklist->verticalScrollBar()->isVisible());
+    QVERIFY(!sbt::parts(form).lbTracklist->horizontalScrollBar()->isVisible());
+    QCOMPARE(sbt::parts(form).lbTracklist->visualRect(sbt::parts(form).trackModel->index(0)).width(),
+             sbt::parts(form).lbTracklist->viewport()->width());
 }
 
 // --- scanning ---
@@ -258,11 +260,11 @@ void TestTrackList::scanListsParentFoldersAndTracksInNameOrder() {
     const qsizetype logStart = logLines().size();
     scan(music.chopped(1)); // without the delimiter
 
-    QCOMPARE(form->currentFolder, music);
-    QCOMPARE(form->lblFolder->text(), music);
+    QCOMPARE(sbt::parts(form).currentFolder, music);
+    QCOMPARE(sbt::parts(form).lblFolder->text(), music);
     const int trackCount = int(tracks.size());
 
-    TPlayList* m = form->trackModel;
+    TPlayList* m = sbt::parts(form).trackModel;
     QCOMPARE(m->count(), 1 + folders.size() + tracks.size());
     QCOMPARE(m->entry(0).title, "[..]" + blanks);
     QCOMPARE(m->entry(0).subtitle, QDir::cleanPath(music + "..") + "/");
@@ -288,10 +290,11 @@ void TestTrackList::scanListsParentFoldersAndTracksInNameOrder() {
     QVERIFY(log.contains(QString("> Found: %1 files(s)").arg(trackCount)));
     // The first track entry is selected, and the selection started it: after the scan's own stop, the
     // change handler and the start of the track stopped the player once each.
-    QCOMPARE(trackListSelectedRow(form->lbTracklist), 1 + folders.size());
-    QCOMPARE(form->currentFile, tracks[0]);
+    QCOMPARE(trackListSelectedRow(sbt::parts(form).lbTracklist), 1 + folders.size());
+    QCOMPARE(sbt::parts(form).currentFile, tracks[0]);
     QCOMPARE(stopCount(), 3);
-    for (QAction* a : {form->actPlay, form->actStop, form->actNext, form->actCommand1, form->actDelFromLib})
+    for (QAction* a : {sbt::parts(form).actPlay, sbt::parts(form).actStop, sbt::parts(form).actNext,
+                       sbt::parts(form).actCommand1, sbt::parts(form).actDelFromLib})
         QVERIFY(a->isEnabled());
 }
 
@@ -299,25 +302,28 @@ void TestTrackList::missingFolderKeepsTheListAndDisablesThePlayerActions() {
     const QString music = sbtest::makeTempDir("Kept") + "/";
     writeTrack(music + "one.mp3");
     scan(music);
-    const int rows = form->trackModel->count();
-    const QString file = form->currentFile;
+    const int rows = sbt::parts(form).trackModel->count();
+    const QString file = sbt::parts(form).currentFile;
     QCOMPARE(file, QString("one.mp3"));
 
     const QString missing = music + "gone";
     const qsizetype logStart = logLines().size();
     scan(missing);
-    QCOMPARE(form->trackModel->count(), rows);
-    QCOMPARE(form->trackModel->entry(rows - 1).description, QString("one.mp3"));
-    QCOMPARE(form->currentFile, file);
-    QCOMPARE(form->currentFolder, missing + "/");
-    QCOMPARE(form->lblFolder->text(), missing + "/");
-    QCOMPARE(form->lbl_fm_1->text(), QString("No music files   "));
-    QCOMPARE(form->lbl_fm_2->text(), missing + "/");
-    for (QAction* a : {form->actCommand1, form->actCommand2, form->actForward, form->actNext, form->actPause,
-                       form->actPlay, form->actPlayPause, form->actPrev, form->actRewind, form->actStop,
-                       form->actCreateNewLib, form->actDelFromLib})
+    QCOMPARE(sbt::parts(form).trackModel->count(), rows);
+    QCOMPARE(sbt::parts(form).trackModel->entry(rows - 1).description, QString("one.mp3"));
+    QCOMPARE(sbt::parts(form).currentFile, file);
+    QCOMPARE(sbt::parts(form).currentFolder, missing + "/");
+    QCOMPARE(sbt::parts(form).lblFolder->text(), missing + "/");
+    QCOMPARE(sbt::parts(form).lbl_fm_1->text(), QString("No music files   "));
+    QCOMPARE(sbt::parts(form).lbl_fm_2->text(), missing + "/");
+    for (QAction* a :
+         {sbt::parts(form).actCommand1, sbt::parts(form).actCommand2, sbt::parts(form).actForward,
+          sbt::parts(form).actNext, sbt::parts(form).actPause, sbt::parts(form).actPlay,
+          sbt::parts(form).actPlayPause, sbt::parts(form).actPrev, sbt::parts(form).actRewind,
+          sbt::parts(form).actStop, sbt::parts(form).actCreateNewLib, sbt::parts(form).actDelFromLib})
         QVERIFY2(!a->isEnabled(), qPrintable(a->objectName()));
-    for (QAction* a : {form->actopenFolder, form->actOptions, form->actHelp, form->actAbout, form->actLog})
+    for (QAction* a : {sbt::parts(form).actopenFolder, sbt::parts(form).actOptions, sbt::parts(form).actHelp,
+                       sbt::parts(form).actAbout, sbt::parts(form).actLog})
         QVERIFY2(a->isEnabled(), qPrintable(a->objectName()));
     const QStringList log = logSince(logStart);
     QVERIFY(log.contains("ScanFolder: " + missing));
@@ -326,14 +332,14 @@ void TestTrackList::missingFolderKeepsTheListAndDisablesThePlayerActions() {
     // The next good scan enables them again; its opening stop was a disabled action and did nothing.
     stops = 0;
     scan(music);
-    QVERIFY(form->actStop->isEnabled());
+    QVERIFY(sbt::parts(form).actStop->isEnabled());
     QCOMPARE(stopCount(), 2); // only the change handler's stop and the track start's
 }
 
 void TestTrackList::rootHasNoParentEntry() {
     scan("/");
-    QCOMPARE(form->currentFolder, QString("/"));
-    const TPlayList* m = form->trackModel;
+    QCOMPARE(sbt::parts(form).currentFolder, QString("/"));
+    const TPlayList* m = sbt::parts(form).trackModel;
     QVERIFY(m->count() > 0);
     for (int row = 0; row < m->count(); ++row)
         QVERIFY(m->entry(row).title != "[..]" + blanks);
@@ -348,14 +354,14 @@ void TestTrackList::rootHasNoParentEntry() {
 void TestTrackList::folderWithoutTracksSelectsNothing() {
     const QString dir = sbtest::makeTempDir("NoTracks") + "/";
     QVERIFY(QDir(dir).mkdir("Only"));
-    form->currentFile = "old.mp3";
+    sbt::parts(form).currentFile = "old.mp3";
     scan(dir);
-    QCOMPARE(form->trackModel->count(), 2);
-    QCOMPARE(trackListSelectedRow(form->lbTracklist), -1);
-    QCOMPARE(form->currentFile, QString());
-    QCOMPARE(form->lbl_fm_1->text(), QString("Folder:   "));
-    QCOMPARE(form->lbl_fm_2->text(), dir);
-    QVERIFY(form->actPlay->isEnabled());
+    QCOMPARE(sbt::parts(form).trackModel->count(), 2);
+    QCOMPARE(trackListSelectedRow(sbt::parts(form).lbTracklist), -1);
+    QCOMPARE(sbt::parts(form).currentFile, QString());
+    QCOMPARE(sbt::parts(form).lbl_fm_1->text(), QString("Folder:   "));
+    QCOMPARE(sbt::parts(form).lbl_fm_2->text(), dir);
+    QVERIFY(sbt::parts(form).actPlay->isEnabled());
     QCOMPARE(stopCount(), 1);
 }
 
@@ -385,19 +391,19 @@ void TestTrackList::doubleClickOpensSubFolderAndParent() {
     QVERIFY(QDir(music).mkdir(name));
     writeTrack(music + name + "/inner.mp3");
     scan(music);
-    QCOMPARE(form->trackModel->count(), 2);
-    QCOMPARE(form->trackModel->entry(1).title, title + blanks);
+    QCOMPARE(sbt::parts(form).trackModel->count(), 2);
+    QCOMPARE(sbt::parts(form).trackModel->entry(1).title, title + blanks);
 
-    doubleClick(form->lbTracklist->viewport(), rowCentre(1));
-    QCOMPARE(form->currentFolder, music + name + "/");
-    QVERIFY(form->actPlay->isEnabled()); // found, not the empty-folder state
-    QCOMPARE(form->trackModel->count(), 2);
-    QCOMPARE(form->trackModel->entry(1).description, QString("inner.mp3"));
-    QCOMPARE(form->currentFile, QString("inner.mp3"));
+    doubleClick(sbt::parts(form).lbTracklist->viewport(), rowCentre(1));
+    QCOMPARE(sbt::parts(form).currentFolder, music + name + "/");
+    QVERIFY(sbt::parts(form).actPlay->isEnabled()); // found, not the empty-folder state
+    QCOMPARE(sbt::parts(form).trackModel->count(), 2);
+    QCOMPARE(sbt::parts(form).trackModel->entry(1).description, QString("inner.mp3"));
+    QCOMPARE(sbt::parts(form).currentFile, QString("inner.mp3"));
 
-    doubleClick(form->lbTracklist->viewport(), rowCentre(0));
-    QCOMPARE(form->currentFolder, music);
-    QCOMPARE(form->trackModel->entry(1).title, title + blanks);
+    doubleClick(sbt::parts(form).lbTracklist->viewport(), rowCentre(0));
+    QCOMPARE(sbt::parts(form).currentFolder, music);
+    QCOMPARE(sbt::parts(form).trackModel->entry(1).title, title + blanks);
 }
 
 void TestTrackList::doubleClickOnTrackPlaysItFromItsStart() {
@@ -408,45 +414,45 @@ void TestTrackList::doubleClickOnTrackPlaysItFromItsStart() {
     QVERIFY(QTest::qWaitForWindowActive(form.get()));
     form->session().options().autoOffset = true;
     scan(music);
-    const QString folder = form->currentFolder;
-    QCOMPARE(trackListSelectedRow(form->lbTracklist), 1);
+    const QString folder = sbt::parts(form).currentFolder;
+    QCOMPARE(trackListSelectedRow(sbt::parts(form).lbTracklist), 1);
     const auto seconds = [this] {
         return form->session().player()->PositionToSeconds(form->session().player()->Position());
     };
 
     // On another track: it plays, ten seconds in as for any Play.
-    doubleClick(form->lbTracklist->viewport(), rowCentre(2));
-    QCOMPARE(trackListSelectedRow(form->lbTracklist), 2);
+    doubleClick(sbt::parts(form).lbTracklist->viewport(), rowCentre(2));
+    QCOMPARE(trackListSelectedRow(sbt::parts(form).lbTracklist), 2);
     QCOMPARE(form->session().player()->TrackFilename(), music + "y.mp3");
     QVERIFY(form->session().player()->isPlaying());
     QCOMPARE(seconds(), 10);
 
     // On the track that plays, further on: from its start again.
-    form->actForward->trigger();
+    sbt::parts(form).actForward->trigger();
     QVERIFY(seconds() >= 20);
-    doubleClick(form->lbTracklist->viewport(), rowCentre(2));
+    doubleClick(sbt::parts(form).lbTracklist->viewport(), rowCentre(2));
     QVERIFY(form->session().player()->isPlaying());
     QCOMPARE(seconds(), 10);
-    QCOMPARE(form->currentFolder, folder);
+    QCOMPARE(sbt::parts(form).currentFolder, folder);
 
     // On empty space, with nothing selected: a stop, nothing else.
-    trackListSelectRow(form->lbTracklist, -1);
+    trackListSelectRow(sbt::parts(form).lbTracklist, -1);
     stops = 0;
     form->lbTracklistDblClick();
     QCOMPARE(stopCount(), 1);
     QVERIFY(!form->session().player()->isPlaying());
-    QCOMPARE(form->currentFolder, folder);
+    QCOMPARE(sbt::parts(form).currentFolder, folder);
 }
 
 void TestTrackList::scanLogsTheFolderAsPassed() {
     const QString music = sbtest::makeTempDir("Passed");
     writeTrack(music + "/one.mp3");
     // The start of a session passes currentFolder itself, which the scan rewrites with the delimiter.
-    form->currentFolder = music;
+    sbt::parts(form).currentFolder = music;
     const qsizetype logStart = logLines().size();
-    form->ScanFolder(form->currentFolder);
+    form->ScanFolder(sbt::parts(form).currentFolder);
     QCOMPARE(logSince(logStart).filter("ScanFolder:"), QStringList{"ScanFolder: " + music});
-    QCOMPARE(form->currentFolder, music + "/");
+    QCOMPARE(sbt::parts(form).currentFolder, music + "/");
 }
 
 void TestTrackList::namesShowOnOneLine() {
@@ -461,7 +467,7 @@ void TestTrackList::namesShowOnOneLine() {
     QVERIFY(std::fclose(raw) == 0);
     QVERIFY(QDir(music).mkdir("Two\nlines"));
     scan(music);
-    const TPlayList* m = form->trackModel;
+    const TPlayList* m = sbt::parts(form).trackModel;
     QCOMPARE(m->count(), 4);
     QCOMPARE(m->entry(1).title, "[Two\uFFFDlines]" + blanks);
     QCOMPARE(m->entry(2).description, latin1); // the bytes, kept for the open
@@ -473,7 +479,7 @@ void TestTrackList::namesShowOnOneLine() {
         TPlayList one;
         one.append("MP3", "/m/", description, TPlayList::kindTrack);
         QStyleOptionViewItem option;
-        option.initFrom(form->lbTracklist);
+        option.initFrom(sbt::parts(form).lbTracklist);
         option.rect = QRect(0, 0, 400, TTrackListDelegate::rowHeight);
         QImage image(option.rect.size(), QImage::Format_ARGB32);
         image.fill(Qt::white);
@@ -485,12 +491,12 @@ void TestTrackList::namesShowOnOneLine() {
     QVERIFY(drawn(broken) != drawn("Side A Side B.mp3"));
 
     // The player panel, for the track that plays.
-    trackListSelectRow(form->lbTracklist, 3);
-    QCOMPARE(form->lblCurrentFile->text(), QString("Side A\uFFFDSide B.mp3"));
-    QCOMPARE(form->lbl_fm_1->text(), QString("Side A\uFFFDSide B.mp3   "));
-    trackListSelectRow(form->lbTracklist, 2);
+    trackListSelectRow(sbt::parts(form).lbTracklist, 3);
+    QCOMPARE(sbt::parts(form).lblCurrentFile->text(), QString("Side A\uFFFDSide B.mp3"));
+    QCOMPARE(sbt::parts(form).lbl_fm_1->text(), QString("Side A\uFFFDSide B.mp3   "));
+    trackListSelectRow(sbt::parts(form).lbTracklist, 2);
     QCOMPARE(form->session().player()->TrackFilename(), music + latin1);
-    QCOMPARE(form->lblCurrentFile->text(), QString("Caf\uFFFD.mp3"));
+    QCOMPARE(sbt::parts(form).lblCurrentFile->text(), QString("Caf\uFFFD.mp3"));
 }
 
 void TestTrackList::selectionChangeStartsTracksOnly() {
@@ -499,29 +505,29 @@ void TestTrackList::selectionChangeStartsTracksOnly() {
     writeTrack(music + "x.mp3");
     writeTrack(music + "y.mp3");
     scan(music);
-    const TPlayList* m = form->trackModel;
-    const int first = trackListSelectedRow(form->lbTracklist);
+    const TPlayList* m = sbt::parts(form).trackModel;
+    const int first = trackListSelectedRow(sbt::parts(form).lbTracklist);
     QCOMPARE(first, 2);
     const int second = 3;
 
     stops = 0;
-    QTest::mouseClick(form->lbTracklist->viewport(), Qt::LeftButton, {}, rowCentre(first));
+    QTest::mouseClick(sbt::parts(form).lbTracklist->viewport(), Qt::LeftButton, {}, rowCentre(first));
     QCOMPARE(stopCount(), 0); // the selected entry again: no restart
 
     // Each start stops twice: the change handler, then the start of the track itself.
-    QTest::mouseClick(form->lbTracklist->viewport(), Qt::LeftButton, {}, rowCentre(second));
+    QTest::mouseClick(sbt::parts(form).lbTracklist->viewport(), Qt::LeftButton, {}, rowCentre(second));
     QCOMPARE(stopCount(), 2);
-    QCOMPARE(form->currentFile, m->entry(second).description);
+    QCOMPARE(sbt::parts(form).currentFile, m->entry(second).description);
 
-    QTest::keyClick(form->lbTracklist, Qt::Key_Up);
+    QTest::keyClick(sbt::parts(form).lbTracklist, Qt::Key_Up);
     QCOMPARE(stopCount(), 4);
-    QCOMPARE(form->currentFile, m->entry(first).description);
+    QCOMPARE(sbt::parts(form).currentFile, m->entry(first).description);
 
     // A folder entry selected by a click opens nothing and stops nothing.
-    QTest::mouseClick(form->lbTracklist->viewport(), Qt::LeftButton, {}, rowCentre(1));
-    QCOMPARE(trackListSelectedRow(form->lbTracklist), 1);
+    QTest::mouseClick(sbt::parts(form).lbTracklist->viewport(), Qt::LeftButton, {}, rowCentre(1));
+    QCOMPARE(trackListSelectedRow(sbt::parts(form).lbTracklist), 1);
     QCOMPARE(stopCount(), 4);
-    QCOMPARE(form->currentFolder, music);
+    QCOMPARE(sbt::parts(form).currentFolder, music);
 }
 
 // --- counter and look-up ---
@@ -543,20 +549,21 @@ void TestTrackList::progressCounter() {
     QFETCH(int, tracks);
     QFETCH(int, index);
     QFETCH(QString, text);
-    form->trackModel->clear();
+    sbt::parts(form).trackModel->clear();
     for (int i = 0; i < folders; ++i)
         form->addTrackItem(QString("[F%1]").arg(i), "/m/", QString(), true, QString("F%1").arg(i));
     for (int i = 0; i < tracks; ++i)
         form->addTrackItem("MP3", "/m/", QString("%1.mp3").arg(i), false);
     form->updateProgress(index);
-    QCOMPARE(form->lblProgress->text(), text);
+    QCOMPARE(sbt::parts(form).lblProgress->text(), text);
     const int count = folders + tracks;
     if (count > 0) {
-        QCOMPARE(form->ProgressBar1->maximum(), count);
-        QCOMPARE(form->ProgressBar1->value(), index + 1);
+        QCOMPARE(sbt::parts(form).ProgressBar1->maximum(), count);
+        QCOMPARE(sbt::parts(form).ProgressBar1->value(), index + 1);
     } else {
-        QCOMPARE(form->ProgressBar1->value(), form->ProgressBar1->minimum()); // empty, not busy
-        QVERIFY(form->ProgressBar1->maximum() > form->ProgressBar1->minimum());
+        QCOMPARE(sbt::parts(form).ProgressBar1->value(),
+                 sbt::parts(form).ProgressBar1->minimum()); // empty, not busy
+        QVERIFY(sbt::parts(form).ProgressBar1->maximum() > sbt::parts(form).ProgressBar1->minimum());
     }
 }
 
@@ -574,7 +581,7 @@ void TestTrackList::trackIndexByName_data() {
 void TestTrackList::trackIndexByName() {
     QFETCH(QString, file);
     QFETCH(int, index);
-    form->trackModel->clear();
+    sbt::parts(form).trackModel->clear();
     form->addTrackItem("[..]", "/", QString(), true, "..");
     form->addTrackItem("[Sub]", "/m/", QString(), true, "Sub");
     form->addTrackItem("MP3", "/m/", "a.MP3", false);
@@ -594,7 +601,7 @@ void TestTrackList::openFolderDialogScansTheChosenFilesFolder() {
     writeTrack(chosenDir + "first.mp3");
     writeTrack(chosenDir + "second.mp3");
     const QString chosen = chosenDir + "second.mp3";
-    form->actopenFolder->setText("Pick a track");
+    sbt::parts(form).actopenFolder->setText("Pick a track");
 
     QString title;
     QStringList filters;
@@ -606,12 +613,12 @@ void TestTrackList::openFolderDialogScansTheChosenFilesFolder() {
         dialog->selectFile(chosen);
         static_cast<QDialog*>(dialog)->accept();
     });
-    form->actopenFolder->trigger();
+    sbt::parts(form).actopenFolder->trigger();
     QCOMPARE(title, QString("Pick a track"));
     QCOMPARE(filters, QStringList{"*.mp3 *.flac *.ogg *.oga *.opus *.m4a *.wav"});
-    QCOMPARE(form->currentFolder, chosenDir);
+    QCOMPARE(sbt::parts(form).currentFolder, chosenDir);
     // The folder's first track starts, not the chosen file.
-    QCOMPARE(form->currentFile, QString("first.mp3"));
+    QCOMPARE(sbt::parts(form).currentFile, QString("first.mp3"));
 }
 
 void TestTrackList::openFolderDialogCancelledChangesNothing() {
@@ -623,8 +630,8 @@ void TestTrackList::openFolderDialogCancelledChangesNothing() {
         if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget()))
             dialog->reject();
     });
-    form->actopenFolder->trigger();
-    QCOMPARE(form->currentFolder, music);
+    sbt::parts(form).actopenFolder->trigger();
+    QCOMPARE(sbt::parts(form).currentFolder, music);
     QVERIFY(logSince(logStart).filter("ScanFolder").isEmpty());
 }
 
@@ -640,8 +647,8 @@ void TestTrackList::scanListsEverySupportedFormatByItsExtension() {
         QVERIFY(sbtest::writeFile(music + other, "x"));
     scan(music);
     QMap<QString, QString> shown;
-    for (int row = 0; row < form->trackModel->count(); ++row) {
-        const TTrackEntry& e = form->trackModel->entry(row);
+    for (int row = 0; row < sbt::parts(form).trackModel->count(); ++row) {
+        const TTrackEntry& e = sbt::parts(form).trackModel->entry(row);
         if (e.kind == TPlayList::kindTrack)
             shown.insert(e.description, e.title);
     }
@@ -660,13 +667,13 @@ void TestTrackList::largeFolderHasNoWidgetPerEntry() {
         QVERIFY(dir.mkdir(QString("folder %1").arg(i)));
     for (int i = 0; i < 10000; ++i)
         QVERIFY(sbtest::writeFile(big + QString("track %1.mp3").arg(i, 5, 10, QChar('0')), QByteArray()));
-    const int widgetsBefore = form->lbTracklist->findChildren<QWidget*>().size();
+    const int widgetsBefore = sbt::parts(form).lbTracklist->findChildren<QWidget*>().size();
     scan(big);
-    QCOMPARE(form->trackModel->count(), 1 + 500 + 10000);
-    QCOMPARE(trackListSelectedRow(form->lbTracklist), 501);
-    form->lbTracklist->scrollToBottom();
-    QVERIFY(!form->lbTracklist->grab().isNull());
-    QCOMPARE(form->lbTracklist->findChildren<QWidget*>().size(), widgetsBefore);
+    QCOMPARE(sbt::parts(form).trackModel->count(), 1 + 500 + 10000);
+    QCOMPARE(trackListSelectedRow(sbt::parts(form).lbTracklist), 501);
+    sbt::parts(form).lbTracklist->scrollToBottom();
+    QVERIFY(!sbt::parts(form).lbTracklist->grab().isNull());
+    QCOMPARE(sbt::parts(form).lbTracklist->findChildren<QWidget*>().size(), widgetsBefore);
 }
 
 QTEST_MAIN(TestTrackList)
