@@ -435,6 +435,10 @@ std::unique_ptr<IAudioDecoder> openFfmpegDecoder(int fd, int& error, DecoderOpen
 }
 
 #ifdef SONABIN_FFMPEG_MODULE
+// Which build of the decoder interface this module was made with; the program loads only its own.
+extern "C" __attribute__((visibility("default"))) const char sonabinFfmpegModuleBuild[] =
+    SONABIN_DECODER_BUILD;
+
 // The module's one entry: the program loads FFmpeg only when the first file that needs it comes along.
 extern "C" __attribute__((visibility("default"))) IAudioDecoder* sonabinOpenFfmpegDecoder(int fd, int* error,
                                                                                           int mode) {

@@ -8,6 +8,7 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <cstring>
 #include <dlfcn.h>
 #include <mutex>
 #include <unistd.h>
@@ -18,9 +19,15 @@ using OpenFn = IAudioDecoder* (*)(int fd, int* error, int mode);
 
 const char* const moduleName = "libsonabin_ffmpeg.so";
 
-// Beside the executable: the installed layout (lib/sonabin/) and the build tree alike.
+// Beside the executable: the installed layout (lib/sonabin/) and the build tree alike. Never from anywhere
+// else: when the executable was replaced while running (a package upgrade), its path no longer resolves and
+// nothing is loaded, rather than a module from the working folder.
 OpenFn loadModule() {
     const QString exe = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
+    if (exe.isEmpty()) {
+        addLog(QStringLiteral("> FFmpeg module not loaded (the executable was replaced), only MP3 plays"));
+        return nullptr;
+    }
     const QString path = QFileInfo(exe).absolutePath() + QLatin1Char('/') + QLatin1String(moduleName);
     // RTLD_LOCAL: FFmpeg's symbols stay inside the module.
     void* handle = ::dlopen(path.toLocal8Bit().constData(), RTLD_NOW | RTLD_LOCAL);
@@ -28,6 +35,14 @@ OpenFn loadModule() {
         const char* why = ::dlerror();
         addLogValue(QStringLiteral("> FFmpeg module not loaded, only MP3 plays"),
                     why ? QString::fromLocal8Bit(why) : path);
+        return nullptr;
+    }
+    // A module from another build (an upgrade that replaced it under a running program) may disagree on
+    // the decoder interface: it is not used.
+    const auto* build = static_cast<const char*>(::dlsym(handle, "sonabinFfmpegModuleBuild"));
+    if (!build || std::strcmp(build, SONABIN_DECODER_BUILD) != 0) {
+        addLogValue(QStringLiteral("> FFmpeg module from another build, only MP3 plays"), path);
+        ::dlclose(handle);
         return nullptr;
     }
     auto open = reinterpret_cast<OpenFn>(::dlsym(handle, "sonabinOpenFfmpegDecoder"));

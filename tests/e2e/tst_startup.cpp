@@ -8,6 +8,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QLibrary>
 #include <QPair>
 #include <QProcess>
 #include <QStandardPaths>
@@ -26,7 +27,9 @@ class TestStartup : public QObject {
     // The exit code is -1 after a crash and -3 when the program did not end.
     static QString runUntil(const QString& until, int sig, int* exitCode,
                             const std::function<void()>& before = {},
-                            const QList<QPair<QString, QString>>& extraEnv = {}) {
+                            const QList<QPair<QString, QString>>& extraEnv = {},
+                            const QString& program = QStringLiteral(SONABIN_BIN_DIR "/sonabin"),
+                            const QStringList& args = {}) {
         QProcess p;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("QT_LOGGING_RULES", "sonabin.log.debug=true");
@@ -34,7 +37,7 @@ class TestStartup : public QObject {
             env.insert(name, value);
         p.setProcessEnvironment(env);
         p.setProcessChannelMode(QProcess::SeparateChannels);
-        p.start(QStringLiteral(SONABIN_BIN_DIR "/sonabin"), {});
+        p.start(program, args);
         if (!p.waitForStarted(10000))
             return {};
         QString err;
@@ -139,6 +142,59 @@ private slots:
         QVERIFY2(log.contains(" file: x.mp3\n"), qPrintable(log));
         QCOMPARE(rc, 0);
         QVERIFY(!fifo.wasOpened());
+    }
+
+    // FFmpeg is a module beside the program, loaded when the first file that needs it opens. Without it, or
+    // with one from another build (an upgrade under a running program), MP3 still plays and the other files
+    // are passed over; with its own, they play.
+    void ffmpegModuleOnlyItsOwn_data() {
+        QTest::addColumn<QString>("module");
+        QTest::addColumn<QString>("logged");
+        QTest::newRow("its own") << "own" << QString();
+        QTest::newRow("missing") << "missing"
+                                 << "> FFmpeg module not loaded";
+        QTest::newRow("another build") << "other"
+                                       << "> FFmpeg module from another build";
+    }
+    void ffmpegModuleOnlyItsOwn() {
+        QFETCH(QString, module);
+        QFETCH(QString, logged);
+        const QString bin = QStringLiteral(SONABIN_BIN_DIR "/");
+        const QString dir = QDir::homePath() + "/installed-" + module + "/";
+        const QString music = QDir::homePath() + "/formats-" + module + "/";
+        QVERIFY(QDir().mkpath(dir) && QDir().mkpath(music));
+        QVERIFY(QFile::copy(bin + "sonabin", dir + "sonabin"));
+        QFile own(bin + "libsonabin_ffmpeg.so");
+        QVERIFY(own.open(QIODevice::ReadOnly));
+        QByteArray lib = own.readAll();
+        if (module == "other") {
+            QLibrary loaded(own.fileName());
+            const auto* build = reinterpret_cast<const char*>(loaded.resolve("sonabinFfmpegModuleBuild"));
+            QVERIFY(build && *build);
+            const qsizetype at = lib.indexOf(QByteArray(build) + '\0');
+            QVERIFY(at >= 0);
+            lib[at] = lib[at] == 'x' ? 'y' : 'x';
+        }
+        if (module != "missing")
+            QVERIFY(sbtest::writeFile(dir + "libsonabin_ffmpeg.so", lib));
+        QVERIFY(sbtest::writeToneFfmpeg(music + "a.flac", "flac", 5 * 44100));
+        sbtest::ToneSpec tone;
+        QVERIFY(sbtest::writeToneMp3(music + "b.mp3", tone));
+        QFile::remove(iniPath());
+
+        int rc = -2;
+        // A file that does not open is passed over at the player's first tick, 250 ms after its start.
+        const QString log = runUntil("playTrack (start): " + music + "a.flac\n", SIGTERM, &rc,
+                                     [] { QTest::qWait(1500); }, {}, dir + "sonabin", {music});
+        QFile::remove(iniPath());
+        QCOMPARE(rc, 0);
+        QVERIFY2(log.contains("playTrack (start): " + music + "a.flac\n"), qPrintable(log));
+        const bool passedOver = log.contains("playTrack (start): " + music + "b.mp3\n");
+        if (logged.isEmpty()) {
+            QVERIFY2(!log.contains("> FFmpeg module") && !passedOver, qPrintable(log));
+        } else {
+            QVERIFY2(log.contains(logged) && passedOver, qPrintable(log));
+        }
     }
 
     // The log printed on stderr is the log window's lines, bare and in the start-up order.
