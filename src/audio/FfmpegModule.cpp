@@ -41,8 +41,8 @@ OpenFn loadModule() {
     // the decoder interface: it is not used.
     const auto* build = static_cast<const char*>(::dlsym(handle, "sonabinFfmpegModuleBuild"));
     if (!build || std::strcmp(build, SONABIN_DECODER_BUILD) != 0) {
+        // Left loaded: unloading would also unload the libraries it pulled in, with what they set up.
         addLogValue(QStringLiteral("> FFmpeg module from another build, only MP3 plays"), path);
-        ::dlclose(handle);
         return nullptr;
     }
     auto open = reinterpret_cast<OpenFn>(::dlsym(handle, "sonabinOpenFfmpegDecoder"));
